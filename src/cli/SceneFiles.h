@@ -1,0 +1,26 @@
+// Opening a scene file for the command-line tool: .kvl replaces the scene,
+// .mqo is imported into it; the extension decides, ignoring case.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/Progress.h"
+#include "scene/Kinovela.h"
+
+namespace kinovela::cli {
+
+struct LoadOutcome {
+    bool ok = false;
+    std::string format;       // "kvl", "mqo" or empty for an unknown type
+    std::string versionText;  // .kvl only
+    // All texts are UTF-8: names inside them are decoded from Shift_JIS.
+    std::string error;  // file, line or offset, reason
+    std::vector<std::string> warnings;
+};
+
+bool HasExtension(std::string_view path, std::string_view ext);
+LoadOutcome LoadSceneFile(const std::string& path, CKinovela& scene, CTimeline& t, const ProgressFn& progress = {});
+
+}  // namespace kinovela::cli

@@ -1,0 +1,127 @@
+// kinovela-cli: the scene tools without a window.
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "cli/InfoCommand.h"
+#include "cli/SceneFiles.h"
+#include "cli/Terminal.h"
+#include "scene/NativeFile.h"
+
+namespace {
+
+using namespace kinovela;
+
+constexpr const char* kUsage =
+    "Usage:\n"
+    "  kinovela-cli info [--json] [--frames] FILE...\n"
+    "      Summarise .mqo and .kvl files: frame range, camera, models,\n"
+    "      materials and the hierarchy. --json prints one JSON object per\n"
+    "      file and line; --frames adds every stored pose.\n"
+    "  kinovela-cli convert IN OUT.kvl\n"
+    "      Read a .mqo or .kvl file and save it as a Kinovela scene.\n"
+    "  kinovela-cli --help | --version\n"
+    "\n"
+    "Exit status: 0 success, 1 a file could not be read or written, 2 usage error.\n";
+
+int Usage(const std::string& problem)
+{
+    std::fprintf(stderr, "kinovela-cli: %s\n\n%s", problem.c_str(), kUsage);
+    return 2;
+}
+
+int Info(const std::vector<std::string>& args)
+{
+    cli::InfoOptions opt;
+    std::vector<std::string> files;
+    bool optionsDone = false;
+    for (const std::string& a : args) {
+        if (!optionsDone && a == "--json")
+            opt.json = true;
+        else if (!optionsDone && a == "--frames")
+            opt.frames = true;
+        else if (!optionsDone && a == "--")
+            optionsDone = true;
+        else if (!optionsDone && a.size() > 1 && a[0] == '-')
+            return Usage("unknown option for info: " + a);
+        else
+            files.push_back(a);
+    }
+    if (files.empty()) return Usage("info needs at least one file");
+    return cli::RunInfo(files, opt);
+}
+
+int Convert(const std::vector<std::string>& args)
+{
+    std::vector<std::string> files;
+    for (const std::string& a : args) {
+        if (a.size() > 1 && a[0] == '-') return Usage("unknown option for convert: " + a);
+        files.push_back(a);
+    }
+    if (files.size() != 2) return Usage("convert needs an input file and an output file");
+    const std::string& in = files[0];
+    const std::string& out = files[1];
+    if (!cli::HasExtension(out, ".kvl")) return Usage("convert writes Kinovela scenes: the output must end in .kvl");
+
+    CKinovela scene;
+    CTimeline timeline;
+    cli::LoadOutcome lo;
+    {
+        cli::TerminalProgress progress("Reading", in);
+        lo = cli::LoadSceneFile(in, scene, timeline, progress.Callback());
+    }
+    for (const std::string& w : lo.warnings) std::fprintf(stderr, "kinovela-cli: warning: %s\n", w.c_str());
+    if (!lo.ok) {
+        std::fprintf(stderr, "kinovela-cli: %s\n", lo.error.c_str());
+        return 1;
+    }
+    WriteResult w;
+    {
+        cli::TerminalProgress progress("Writing", out);
+        w = WriteNativeFile(out, scene, timeline, progress.Callback());
+    }
+    if (!w.ok) {
+        std::fprintf(stderr, "kinovela-cli: %s\n", w.error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int Run(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) return Usage("no command given");
+    const std::string cmd = args[0];
+    args.erase(args.begin());
+    if (cmd == "--help" || cmd == "-h" || cmd == "help") {
+        std::fputs(kUsage, stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (cmd == "--version") {
+        std::printf("Kinovela %d.%d\n", KINOVELA_VERSION_MAJOR, KINOVELA_VERSION_MINOR);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (cmd == "info") return Info(args);
+    if (cmd == "convert") return Convert(args);
+    return Usage("unknown command: " + cmd);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // A closed pipe must end the program with a failed write, not a signal.
+    std::signal(SIGPIPE, SIG_IGN);
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("kinovela-cli: out of memory\n", stderr);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kinovela-cli: %s\n", e.what());
+    }
+    return 1;
+}

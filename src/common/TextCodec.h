@@ -1,0 +1,25 @@
+// Names stay the raw bytes they were read as (Shift_JIS in documents from
+// Japanese systems); these conversions are only for display and for the
+// wide-string form some native files carry.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kinovela {
+
+// Shift_JIS (code page 932) to UTF-8. Bytes that do not decode become U+FFFD,
+// so any byte string gives valid UTF-8.
+std::string Cp932ToUtf8(std::string_view bytes);
+
+// UTF-8 to Shift_JIS; characters without a Shift_JIS form become '?'.
+std::string Utf8ToCp932(std::string_view utf8);
+
+// UTF-16LE code units (as raw little-endian bytes) to Shift_JIS; unmappable
+// characters and broken surrogates become '?'.
+std::string Utf16LeToCp932(std::string_view utf16le);
+
+// Lower-case hexadecimal of every byte.
+std::string HexBytes(std::string_view bytes);
+
+}  // namespace kinovela

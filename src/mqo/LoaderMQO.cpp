@@ -1,0 +1,443 @@
+#include "mqo/LoaderMQO.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+namespace kinovela {
+
+namespace {
+
+struct LoadFailure {
+    int code;
+};
+
+// Wrapping addition: a material number near INT_MAX plus the base must not
+// be undefined behaviour; the id it gives simply matches no material.
+int AddWrapping(int a, int b)
+{
+    return static_cast<int>(static_cast<unsigned>(a) + static_cast<unsigned>(b));
+}
+
+}  // namespace
+
+LoaderMQO::LoaderMQO(CKinovela& scene, const CTimeline& timeline, std::FILE* file, int parentIndex, int materialBase,
+                     const ProgressFn& progress)
+    : m_scene(scene),
+      m_timeline(timeline),
+      m_tokens(file),
+      m_parentIndex(parentIndex),
+      m_materialBase(materialBase),
+      m_progress(progress, m_tokens.FileSize())
+{
+}
+
+int LoaderMQO::ReadLine()
+{
+    const int count = m_tokens.ReadLine();
+    m_progress.Report(m_tokens.LineEndOffset());
+    return count;
+}
+
+void LoaderMQO::Fail(int code, const char* reason)
+{
+    m_reason = reason;
+    throw LoadFailure{code};
+}
+
+int LoaderMQO::Load()
+{
+    try {
+        ReadHeader();
+        ReadChunks();
+    } catch (const LoadFailure& f) {
+        return f.code;
+    }
+    m_progress.Finish();
+    return kMqoOk;
+}
+
+void LoaderMQO::ReadHeader()
+{
+    const StringSeparator& t = m_tokens;
+    ReadLine();
+    if (!(t.IsFirst("Metasequoia", 2) && t.IsToken(1, "Document")))
+        Fail(kMqoNotMqo, "the first line is not \"Metasequoia Document\"");
+    ReadLine();
+    if (!(t.IsFirst("Format", 4) && t.IsToken(1, "Text") && t.IsToken(2, "Ver") && t.TokenAsDouble(3) == 1.0))
+        Fail(kMqoBadFormat, "the second line is not \"Format Text Ver 1.0\" (only version 1.0 of the text format is read)");
+}
+
+void LoaderMQO::ReadChunks()
+{
+    const StringSeparator& t = m_tokens;
+    for (;;) {
+        const int count = ReadLine();
+        if (count < 0) return;
+        if (count == 0) continue;
+        if (t.IsFirst("Material", 2)) {
+            if (!t.IsToken(count - 1, "{")) Fail(kMqoSyntax, "a Material line does not end with '{'");
+            if (!ReadMaterials()) Fail(kMqoSyntax, "bad material chunk");
+        } else if (t.IsFirst("Object", 2)) {
+            if (!t.IsToken(count - 1, "{")) Fail(kMqoSyntax, "an Object line does not end with '{'");
+            ReadObjectChunk();
+        } else {
+            SkipChunk(count);
+        }
+    }
+}
+
+bool LoaderMQO::ReadMaterials()
+{
+    const StringSeparator& t = m_tokens;
+    for (;;) {
+        const int count = ReadLine();
+        if (count < 0) Fail(kMqoEndOfFile, "the file ends inside the Material chunk");
+        if (count == 0) continue;
+        if (t.IsFirst("}", 1)) return true;
+
+        CMaterial mat;
+        mat.m_name = std::string(t.Token(0));
+        int s = 1;
+        // 1: the attribute is there with its parentheses; -1: it is there but
+        // a parenthesis is missing; 0: not this attribute.
+        auto simple = [&](const char* name) {
+            if (!t.IsToken(s, name) || count < s + 4) return 0;
+            return (t.IsToken(s + 1, "(") && t.IsToken(s + 3, ")")) ? 1 : -1;
+        };
+        auto value = [&](float& field, const char* name) {
+            const int r = simple(name);
+            if (r == 1) {
+                field = t.TokenAsFloat(s + 2);
+                s += 4;
+            }
+            return r;
+        };
+        auto text = [&](std::string& field, const char* name) {
+            const int r = simple(name);
+            if (r == 1) {
+                field = std::string(t.Token(s + 2));
+                s += 4;
+            }
+            return r;
+        };
+        while (s < count) {
+            int r;
+            if (t.IsToken(s, "col") && count >= s + 7) {
+                if (!t.IsToken(s + 1, "(") || !t.IsToken(s + 6, ")")) break;
+                for (int c = 0; c < 4; ++c) mat.m_col[static_cast<std::size_t>(c)] = t.TokenAsFloat(s + 2 + c);
+                s += 7;
+                continue;
+            }
+            if ((r = simple("shader")) != 0) {
+                if (r < 0) break;
+                s += 4;
+                continue;
+            }
+            if ((r = value(mat.m_dif, "dif")) != 0 || (r = value(mat.m_amb, "amb")) != 0 ||
+                (r = value(mat.m_spc, "spc")) != 0 || (r = value(mat.m_emi, "emi")) != 0 ||
+                (r = value(mat.m_power, "power")) != 0 || (r = text(mat.m_texture, "tex")) != 0 ||
+                (r = text(mat.m_alphaPlane, "aplane")) != 0 || (r = text(mat.m_bump, "bump")) != 0) {
+                if (r < 0) break;
+                continue;
+            }
+            // An attribute this importer does not know: name ( ... ).
+            if (!t.IsToken(s + 1, "(")) break;
+            int close = s + 2;
+            while (close < count && !t.IsToken(close, ")")) ++close;
+            if (close >= count) break;
+            s = close + 1;
+        }
+        mat.m_id = m_scene.m_nextMaterialId++;
+        m_scene.m_materials.push_back(std::move(mat));
+    }
+}
+
+void LoaderMQO::ReadObjectChunk()
+{
+    const StringSeparator& t = m_tokens;
+    const std::size_t existing = m_scene.m_models.size();
+    m_scene.m_models.emplace_back();
+    CModel& model = m_scene.m_models.back();
+    if (t.Count() >= 3) model.m_name = std::string(t.Token(1));
+    bool ok = false;
+    try {
+        ok = ReadObject(model);
+    } catch (const LoadFailure&) {
+        m_scene.m_models.pop_back();
+        throw;
+    }
+    if (!ok) {
+        m_scene.m_models.pop_back();
+        Fail(kMqoSyntax, "a vertex or face line does not end with '{'");
+    }
+    if (!BuildMesh(model)) {
+        // Objects of points or lines only, and empty objects, are not models.
+        m_scene.m_models.pop_back();
+        return;
+    }
+    model.m_listId = ++m_scene.m_lastListId;
+    const bool hasParent = m_parentIndex >= 0 && static_cast<std::size_t>(m_parentIndex) < existing;
+    model.m_parentName = hasParent ? m_scene.m_models[static_cast<std::size_t>(m_parentIndex)].m_name : kNoParentName;
+    model.LinkVertexFaces();
+    model.ResizeFrames(m_timeline.m_last, 0);
+}
+
+bool LoaderMQO::ReadObject(CModel& model)
+{
+    const StringSeparator& t = m_tokens;
+    for (;;) {
+        const int count = ReadLine();
+        if (count < 0) Fail(kMqoEndOfFile, "the file ends inside an Object chunk");
+        if (t.IsFirst("}", 1)) return true;
+        if (t.IsFirst("facet", 2)) {
+            model.m_facet = t.TokenAsFloat(1);
+        } else if (t.IsFirst("mirror_axis", 2)) {
+            model.m_mirror = t.TokenAsInt(1);
+        } else if (t.IsFirst("vertex", 3)) {
+            if (!t.IsToken(count - 1, "{")) return false;
+            if (!ReadVertices(model)) return false;
+        } else if (t.IsFirst("face", 2)) {
+            if (!t.IsToken(count - 1, "{")) return false;
+            if (!ReadFaces(model)) return false;
+        } else {
+            SkipChunk(count);
+        }
+    }
+}
+
+bool LoaderMQO::ReadVertices(CModel& model)
+{
+    const StringSeparator& t = m_tokens;
+    // The announced count is only a capacity hint, capped by what the rest of
+    // the file could hold (a vertex line has at least six bytes).
+    const int announced = t.TokenAsInt(1);
+    const std::uint64_t room = (m_tokens.FileSize() - std::min(m_tokens.FileSize(), m_tokens.LineEndOffset())) / 6;
+    if (announced > 0) model.m_vertices.reserve(std::min<std::uint64_t>(static_cast<std::uint64_t>(announced), room));
+    for (;;) {
+        const int count = ReadLine();
+        if (count < 0) Fail(kMqoEndOfFile, "the file ends inside a vertex block");
+        if (t.IsFirst("}", 1)) return true;
+        if (count < 3) continue;
+        CVertex v;
+        v.m_pos = {t.TokenAsFloat(0), t.TokenAsFloat(1), t.TokenAsFloat(2)};
+        model.m_vertices.push_back(v);
+    }
+}
+
+bool LoaderMQO::ReadFaces(CModel& model)
+{
+    const StringSeparator& t = m_tokens;
+    // Positions are computed in 64 bits: the corner count comes from the file.
+    auto is = [&t](std::int64_t i, std::string_view text) {
+        return i >= 0 && i < INT_MAX && t.IsToken(static_cast<int>(i), text);
+    };
+    auto asFloat = [&t](std::int64_t i) { return t.TokenAsFloat(static_cast<int>(i)); };
+
+    const int announced = t.TokenAsInt(1);
+    const std::uint64_t room = (m_tokens.FileSize() - std::min(m_tokens.FileSize(), m_tokens.LineEndOffset())) / 10;
+    if (announced > 0) model.m_faces.reserve(std::min<std::uint64_t>(static_cast<std::uint64_t>(announced), room));
+    for (;;) {
+        const int count = ReadLine();
+        if (count < 0) Fail(kMqoEndOfFile, "the file ends inside a face block");
+        if (count == 0) continue;
+        if (t.IsFirst("}", 1)) return true;
+
+        const std::int64_t n = t.TokenAsInt(0);
+        if (!t.IsToken(1, "V") || count < n + 4) Fail(kMqoSyntax, "a face line without V( ... ) or with too few numbers");
+        if (!is(2, "(") || !is(n + 3, ")")) continue;  // dropped, not an error
+
+        CFace face;
+        const int kept = static_cast<int>(std::clamp<std::int64_t>(n, 0, CFace::kMaxCorners));
+        for (int k = 0; k < kept; ++k) face.AddIndex(t.TokenAsInt(3 + k));
+
+        std::int64_t s = n + 4;
+        face.m_material = m_materialBase;
+        if (is(s, "M") && count >= s + 4) {
+            if (!is(s + 1, "(") || !is(s + 3, ")")) continue;
+            face.m_material = AddWrapping(t.TokenAsInt(static_cast<int>(s + 2)), m_materialBase);
+            s += 4;
+        }
+        if (is(s, "UV") && count >= s + 2 * n + 3) {
+            if (!is(s + 1, "(") || !is(s + 2 * n + 2, ")")) continue;
+            for (int k = 0; k < kept; ++k) face.AddUV({asFloat(s + 2 + 2 * k), asFloat(s + 3 + 2 * k)});
+        }
+        model.m_faces.push_back(face);
+    }
+}
+
+void LoaderMQO::SkipChunk(int count)
+{
+    const StringSeparator& t = m_tokens;
+    auto binary = [&t](int c) { return c >= 3 && t.IsToken(c - 3, "[") && t.IsToken(c - 1, "]"); };
+    if (count >= 1 && t.IsToken(count - 1, "{")) {
+        std::int64_t depth = 1;
+        while (depth > 0) {
+            const int c = ReadLine();
+            if (c < 0) Fail(kMqoEndOfFile, "the file ends inside a chunk");
+            if (c == 0) continue;
+            if (t.IsToken(c - 1, "{"))
+                ++depth;
+            else if (t.IsToken(c - 1, "}"))
+                --depth;
+            else if (binary(c))
+                SkipBinary(c);
+        }
+    } else if (binary(count)) {
+        SkipBinary(count);
+    }
+}
+
+void LoaderMQO::SkipBinary(int count)
+{
+    const int n = m_tokens.TokenAsInt(count - 2);
+    if (!m_tokens.SkipBytes(n)) Fail(kMqoSyntax, "a binary block is negative or runs past the end of the file");
+}
+
+bool LoaderMQO::BuildMesh(CModel& model)
+{
+    const std::size_t nv = model.m_vertices.size();
+    auto inside = [nv](const CFace& f) {
+        for (int i : f.Indices())
+            if (i < 0 || static_cast<std::size_t>(i) >= nv) return false;
+        return true;
+    };
+    std::size_t dropped = 0;
+    std::size_t kept = 0;
+    for (const CFace& f : model.m_faces) {
+        const int corners = f.IndexCount();
+        if (corners == 2) {
+            // A two-point line marks the pivot; the last one wins.
+            if (inside(f))
+                model.m_pivot = model.m_vertices[static_cast<std::size_t>(f.m_indices[0])].m_pos;
+            else
+                ++dropped;
+        } else if (corners == 3 || corners == 4) {
+            if (inside(f))
+                model.m_faces[kept++] = f;
+            else
+                ++dropped;
+        }
+    }
+    model.m_faces.resize(kept);
+    m_droppedFaces += dropped;
+    if (dropped > 0) {
+        m_warnings.push_back("object \"" + model.m_name + "\": " + std::to_string(dropped) +
+                             (dropped == 1 ? " face refers" : " faces refer") +
+                             " to vertices outside its vertex list and " + (dropped == 1 ? "was" : "were") + " dropped");
+    }
+
+    const int axes = model.m_mirror;
+    if (axes >= 1 && axes <= 7) {
+        for (int bit : {1, 2, 4}) {
+            if (!(axes & bit)) continue;
+            const std::size_t v0 = model.m_vertices.size(), f0 = model.m_faces.size();
+            if (v0 > static_cast<std::size_t>(INT_MAX) / 2) {
+                m_warnings.push_back("object \"" + model.m_name + "\" is too large to mirror");
+                break;
+            }
+            model.m_vertices.reserve(v0 * 2);
+            for (std::size_t k = 0; k < v0; ++k) {
+                CVertex v = model.m_vertices[k];
+                if (bit == 1) v.m_pos.m_x = -v.m_pos.m_x;
+                if (bit == 2) v.m_pos.m_y = -v.m_pos.m_y;
+                if (bit == 4) v.m_pos.m_z = -v.m_pos.m_z;
+                model.m_vertices.push_back(v);
+            }
+            model.m_faces.reserve(f0 * 2);
+            for (std::size_t k = 0; k < f0; ++k) {
+                const CFace src = model.m_faces[k];
+                CFace m;
+                m.m_material = src.m_material;
+                m.m_normal = src.m_normal;
+                for (int c = src.IndexCount() - 1; c >= 0; --c)
+                    m.AddIndex(src.m_indices[static_cast<std::size_t>(c)] + static_cast<int>(v0));
+                for (int c = src.UVCount() - 1; c >= 0; --c) m.AddUV(src.m_uvs[static_cast<std::size_t>(c)]);
+                model.m_faces.push_back(m);
+            }
+        }
+    }
+    return !model.m_faces.empty();
+}
+
+// --- LoadMQO -----------------------------------------------------------------
+
+namespace {
+
+std::string Describe(int code, const std::string& file, std::uint64_t line, std::string_view reason)
+{
+    std::string s = file + ":" + std::to_string(line) + ": ";
+    switch (code) {
+    case kMqoSyntax: s += "syntax error: "; break;
+    case kMqoEndOfFile: s += "unexpected end of file: "; break;
+    case kMqoNotMqo: s += "not a Metasequoia document: "; break;
+    case kMqoBadFormat: s += "unsupported format: "; break;
+    default: break;
+    }
+    s += reason;
+    return s;
+}
+
+}  // namespace
+
+MqoImportResult LoadMQOStream(CKinovela& scene, const CTimeline& timeline, std::FILE* file, int parentIndex,
+                              const std::string& displayName, const ProgressFn& progress)
+{
+    MqoImportResult result;
+    result.firstNewModel = scene.m_models.size();
+    {
+        LoaderMQO loader(scene, timeline, file, parentIndex, scene.m_nextMaterialId, progress);
+        result.code = loader.Load();
+        if (result.code != kMqoOk) {
+            result.line = loader.LineNumber();
+            result.message = Describe(result.code, displayName, result.line, loader.FailureReason());
+        }
+        result.warnings = loader.Warnings();
+    }
+    result.ok = result.code == kMqoOk;
+    result.modelsAdded = scene.m_models.size() - result.firstNewModel;
+
+    if (scene.m_materials.empty()) {
+        // The faces of a document without materials use the id base, which
+        // is m_nextMaterialId here (0 in a fresh scene).
+        CMaterial mat;
+        mat.m_id = scene.m_nextMaterialId;
+        scene.m_materials.push_back(mat);
+        scene.m_nextMaterialId += 1;
+    }
+    // The new models name their parent; resolve the index now so that they
+    // hang under it in the tree, the walk and every export straight away.
+    scene.ResolveParentsOf(result.firstNewModel);
+    scene.UpdateColors();
+    scene.UpdateBoundingBoxes();
+    for (std::size_t i = result.firstNewModel; i < scene.m_models.size(); ++i) scene.m_models[i].ComputeNormals();
+    scene.RebuildHierarchyWalk();
+    return result;
+}
+
+MqoImportResult LoadMQO(CKinovela& scene, const CTimeline& timeline, const std::string& path, int parentIndex,
+                        const ProgressFn& progress)
+{
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    struct stat st{};
+    if (f && (::fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode))) {
+        std::fclose(f);
+        f = nullptr;
+        errno = EISDIR;
+    }
+    if (!f) {
+        MqoImportResult result;
+        result.code = kMqoCannotOpen;
+        result.firstNewModel = scene.m_models.size();
+        result.message = "cannot open " + path + ": " + std::strerror(errno);
+        return result;
+    }
+    MqoImportResult result = LoadMQOStream(scene, timeline, f, parentIndex, path, progress);
+    std::fclose(f);
+    return result;
+}
+
+}  // namespace kinovela

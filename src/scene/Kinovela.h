@@ -1,0 +1,147 @@
+// The scene root: models, materials, camera, hierarchy walk, undo history
+// and animation clipboard. The application owns exactly one and lends it out
+// by reference; tests make as many as they like. Operations that depend on
+// the frame range take the CTimeline they act on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "scene/Records.h"
+#include "scene/Timeline.h"
+
+namespace kinovela {
+
+enum WalkEvent : int { kWalkBegin = 0, kWalkEnter = 1, kWalkLeave = 2, kWalkEnd = 3 };
+
+struct WalkEntry {
+    int event = kWalkBegin;
+    int model = 0;
+    friend bool operator==(const WalkEntry&, const WalkEntry&) = default;
+};
+
+// One undoable pose: four parallel lists that grow and shrink together; the
+// top is the last element.
+struct UndoStack {
+    std::vector<std::string> names;
+    std::vector<int> parents;
+    std::vector<int> frames;
+    std::vector<CAnimation> poses;
+
+    std::size_t Size() const { return names.size(); }
+    bool Empty() const { return names.empty(); }
+    void Clear()
+    {
+        names.clear();
+        parents.clear();
+        frames.clear();
+        poses.clear();
+    }
+    void Push(std::string name, int parent, int frame, const CAnimation& pose)
+    {
+        names.push_back(std::move(name));
+        parents.push_back(parent);
+        frames.push_back(frame);
+        poses.push_back(pose);
+    }
+    void Pop()
+    {
+        names.pop_back();
+        parents.pop_back();
+        frames.pop_back();
+        poses.pop_back();
+    }
+};
+
+class CKinovela {
+public:
+    CKinovela();
+
+    // --- persistent scene (stored in the native file) ----------------------
+    std::vector<CModel> m_models;
+    std::vector<CAnimation> m_camera;  // only element 0 is used
+    std::vector<CMaterial> m_materials;
+    int m_lastListId = 5;      // the importer hands out m_lastListId + 1
+    int m_nextMaterialId = 0;  // id base of the next imported file's materials
+    int m_smooth = 1;          // 1 smooth shading, 0 flat
+
+    // --- derived and session state -----------------------------------------
+    std::vector<WalkEntry> m_hierarchyWalk;
+    std::vector<CAnimation> m_animClipboard;  // kept across new and open
+    int m_selected = kNoModel;
+    float m_fov = 10.0f;  // vertical field of view of the preview, degrees
+    UndoStack m_undo;
+    UndoStack m_redo;
+    std::uint32_t m_background = 30u | (65u << 8) | (90u << 16);  // COLORREF 0x00BBGGRR
+
+    // --- selection and pose accessors ----------------------------------------
+    bool HasSelection() const { return m_selected >= 0 && static_cast<std::size_t>(m_selected) < m_models.size(); }
+    CModel* SelectedModel() { return HasSelection() ? &m_models[static_cast<std::size_t>(m_selected)] : nullptr; }
+    // Index of the first model with this exact name, or kNoModel.
+    int FindModel(const std::string& name) const;
+
+    // The selected model's pose at the current frame; with no selection the
+    // camera: position and rotation act on the camera, "get scale" reads the
+    // camera position, "set scale" does nothing and "add to scale" returns
+    // (0, 0, 0).
+    CVector GetPosition(const CTimeline& t) const;
+    CVector GetRotation(const CTimeline& t) const;
+    CVector GetScale(const CTimeline& t) const;
+    void SetPosition(const CTimeline& t, const CVector& v);
+    void SetRotation(const CTimeline& t, const CVector& v);
+    void SetScale(const CTimeline& t, const CVector& v);
+    CVector AddPosition(const CTimeline& t, const CVector& v);
+    CVector AddRotation(const CTimeline& t, const CVector& v);
+    CVector AddScale(const CTimeline& t, const CVector& v);
+
+    // --- hierarchy and lists ---------------------------------------------------
+    void ResetScene(CTimeline& t);
+    void ResetCamera();
+    // Deletes the selected model (nothing without a selection).
+    void DeleteModel(CTimeline& t);
+    // Recomputes every m_parent from m_parentName; clears the selection.
+    void ResolveParents();
+    // Resolves only models first..end-1, leaving the selection alone.
+    void ResolveParentsOf(std::size_t first);
+    void RenameParentLinks(const std::string& oldName, const std::string& newName);
+    void PruneMaterials();
+    // Rebuilds the walk the fully expanded hierarchy tree gives.
+    void RebuildHierarchyWalk();
+
+    void UpdateColors();
+    void UpdateBoundingBoxes();
+    void UpdateNormals();
+    // Everything derived from the stored scene: colours, boxes, normals, walk.
+    // Run after every import and open.
+    void UpdateDerived();
+
+    // --- animation ---------------------------------------------------------------
+    void RecomputeAll(const CTimeline& t);
+    void AddKeyFrame(CTimeline& t, bool allModels, int frame);
+    void DeleteKeyFrame(CTimeline& t, bool allModels, int frame);
+    // Both return false, changing nothing, for an invalid range.
+    bool InsertFrames(CTimeline& t, int after, int count);
+    bool DeleteFrames(CTimeline& t, int first, int last);
+    void SetLastFrame(CTimeline& t, int value);
+
+    void FirstFrame(CTimeline& t);
+    void LastFrame(CTimeline& t);
+    void NextFrame(CTimeline& t);
+    void PrevFrame(CTimeline& t);
+    void NextKeyFrame(CTimeline& t);
+    void PrevKeyFrame(CTimeline& t);
+
+    // --- history -------------------------------------------------------------------
+    void PushUndo(int model, int frame);
+    void PushUndoForSelection(const CTimeline& t);
+    void ClearHistory(CTimeline& t, bool rewind);
+
+private:
+    void ResetSceneFields();
+    CAnimation& CurrentPose(const CTimeline& t);
+    const CAnimation& CurrentPose(const CTimeline& t) const;
+    template <class Fn> void ForKeyTargets(bool allModels, Fn&& fn);
+};
+
+}  // namespace kinovela

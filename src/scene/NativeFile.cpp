@@ -1,0 +1,432 @@
+#include "scene/NativeFile.h"
+
+#include <cstring>
+#include <limits>
+
+#include "common/TextCodec.h"
+#include "scene/SceneMessages.h"
+
+namespace kinovela {
+
+namespace {
+
+// --- reading -----------------------------------------------------------------
+
+enum class Failure { Truncated, Corrupt };
+
+struct ReadError {
+    Failure kind;
+    std::uint64_t offset;
+    std::string detail;
+};
+
+// Smallest encoded size of each record, used to hold counts against the
+// bytes left before anything is allocated.
+constexpr std::size_t kMinVertex = 12 + 4;
+constexpr std::size_t kMinFace = 12 + 4 + 4 + 4;
+constexpr std::size_t kAnimationSize = 40;
+constexpr std::size_t kMinModel = 4 + 1 + 4 + 1 + 4 * 4 + 4 + 12;
+constexpr std::size_t kMinMaterial = 4 + 1 + 16 + 20 + 3;
+
+class Reader {
+public:
+    explicit Reader(std::string_view data) : m_p(reinterpret_cast<const unsigned char*>(data.data())), m_size(data.size())
+    {
+    }
+
+    std::size_t Pos() const { return m_pos; }
+    std::size_t Remaining() const { return m_size - m_pos; }
+
+    [[noreturn]] void Fail(Failure kind, std::string detail) const { throw ReadError{kind, m_pos, std::move(detail)}; }
+
+    void Need(std::size_t n, const char* what) const
+    {
+        if (n > Remaining()) Fail(Failure::Truncated, std::string("file ends inside ") + what);
+    }
+
+    std::uint8_t U8(const char* what)
+    {
+        Need(1, what);
+        return m_p[m_pos++];
+    }
+    std::uint16_t U16(const char* what)
+    {
+        Need(2, what);
+        const std::uint16_t v = static_cast<std::uint16_t>(m_p[m_pos] | (m_p[m_pos + 1] << 8));
+        m_pos += 2;
+        return v;
+    }
+    std::uint32_t U32(const char* what)
+    {
+        Need(4, what);
+        const std::uint32_t v = static_cast<std::uint32_t>(m_p[m_pos]) | (static_cast<std::uint32_t>(m_p[m_pos + 1]) << 8) |
+                                (static_cast<std::uint32_t>(m_p[m_pos + 2]) << 16) |
+                                (static_cast<std::uint32_t>(m_p[m_pos + 3]) << 24);
+        m_pos += 4;
+        return v;
+    }
+    std::int32_t I32(const char* what) { return static_cast<std::int32_t>(U32(what)); }
+    float F32(const char* what)
+    {
+        const std::uint32_t bits = U32(what);
+        float f;
+        std::memcpy(&f, &bits, 4);
+        return f;
+    }
+    CVector Vector(const char* what)
+    {
+        Need(12, what);
+        CVector v;
+        v.m_x = F32(what);
+        v.m_y = F32(what);
+        v.m_z = F32(what);
+        return v;
+    }
+
+    // A count that must be non-negative and fit `minEach` bytes per element
+    // into what is left of the file.
+    std::size_t Count(const char* what, std::size_t minEach)
+    {
+        const std::int32_t n = I32(what);
+        if (n < 0) Fail(Failure::Corrupt, std::string("negative ") + what + " " + std::to_string(n));
+        const auto count = static_cast<std::size_t>(n);
+        if (minEach != 0 && count > Remaining() / minEach)
+            Fail(Failure::Truncated, std::string(what) + " " + std::to_string(n) + " runs past the end of the file");
+        return count;
+    }
+
+    std::string String(const char* what)
+    {
+        std::uint64_t len = U8(what);
+        bool wide = false;
+        if (len == 0xFF) {
+            len = U16(what);
+            if (len == 0xFFFE) {
+                // The wide form: a second length prefix counted in UTF-16
+                // units, then little-endian UTF-16 text.
+                wide = true;
+                len = U8(what);
+                if (len == 0xFF) {
+                    len = U16(what);
+                    if (len == 0xFFFF) len = Length32(what);
+                }
+            } else if (len == 0xFFFF) {
+                len = Length32(what);
+            }
+        }
+        const std::uint64_t bytes = wide ? len * 2 : len;
+        if (bytes > Remaining()) Fail(Failure::Truncated, std::string("file ends inside ") + what);
+        const std::string_view raw(reinterpret_cast<const char*>(m_p + m_pos), static_cast<std::size_t>(bytes));
+        m_pos += static_cast<std::size_t>(bytes);
+        return wide ? Utf16LeToCp932(raw) : std::string(raw);
+    }
+
+private:
+    std::uint64_t Length32(const char* what)
+    {
+        const std::uint32_t n = U32(what);
+        if (n == 0xFFFFFFFFu) Fail(Failure::Corrupt, std::string("64-bit length of ") + what);
+        return n;
+    }
+
+    const unsigned char* m_p;
+    std::size_t m_size;
+    std::size_t m_pos = 0;
+};
+
+CAnimation ReadAnimation(Reader& r)
+{
+    r.Need(kAnimationSize, "a pose");
+    CAnimation a;
+    a.m_position = r.Vector("a pose");
+    a.m_rotation = r.Vector("a pose");
+    a.m_scale = r.Vector("a pose");
+    a.m_key = r.I32("a pose");
+    return a;
+}
+
+void ReadModel(Reader& r, CModel& m, int last)
+{
+    m.m_listId = r.I32("a model");
+    m.m_name = r.String("a model name");
+    m.m_parent = r.I32("a model");
+    m.m_parentName = r.String("a parent name");
+    const std::size_t nv = r.Count("vertex count", 0);
+    const std::size_t nf = r.Count("face count", 0);
+    const std::size_t na = r.Count("frame count", 0);
+    m.m_visible = r.I32("a model");
+    m.m_facet = r.F32("a model");
+    m.m_pivot = r.Vector("a model");
+
+    // The three lists follow one another, so together they must fit.
+    if (nv > r.Remaining() / kMinVertex || nf > r.Remaining() / kMinFace || na > r.Remaining() / kAnimationSize ||
+        nv * kMinVertex + nf * kMinFace + na * kAnimationSize > r.Remaining())
+        r.Fail(Failure::Truncated, "the mesh of model \"" + m.m_name + "\" runs past the end of the file");
+    if (na < static_cast<std::size_t>(last) + 1)
+        r.Fail(Failure::Corrupt, "model \"" + m.m_name + "\" has " + std::to_string(na) + " frames; the scene has " +
+                                     std::to_string(last + 1));
+
+    m.m_vertices.resize(nv);
+    m.m_vertexFaceStart.assign(nv + 1, 0);
+    m.m_vertexFaces.clear();
+    for (std::size_t v = 0; v < nv; ++v) {
+        m.m_vertices[v].m_pos = r.Vector("a vertex");
+        const std::size_t k = r.Count("face-reference count", 4);
+        const std::size_t at = m.m_vertexFaces.size();
+        if (at + k > std::numeric_limits<std::uint32_t>::max())
+            r.Fail(Failure::Corrupt, "more face references than this program can hold");
+        m.m_vertexFaces.resize(at + k);
+        for (std::size_t i = 0; i < k; ++i) m.m_vertexFaces[at + i] = r.I32("a face reference");
+        m.m_vertexFaceStart[v + 1] = static_cast<std::uint32_t>(at + k);
+    }
+    m.m_faces.resize(nf);
+    for (CFace& f : m.m_faces) {
+        f.m_normal = r.Vector("a face");
+        f.m_material = r.I32("a face");
+        const std::int32_t ni = r.I32("a face");
+        if (ni < 0 || ni > CFace::kMaxCorners)
+            r.Fail(Failure::Corrupt, "face corner count " + std::to_string(ni) + " (at most 4)");
+        for (int i = 0; i < ni; ++i) f.AddIndex(r.I32("a face"));
+        const std::int32_t nu = r.I32("a face");
+        if (nu < 0 || nu > CFace::kMaxCorners)
+            r.Fail(Failure::Corrupt, "face texture-coordinate count " + std::to_string(nu) + " (at most 4)");
+        for (int i = 0; i < nu; ++i) {
+            CUV uv;
+            uv.m_u = r.F32("a face");
+            uv.m_v = r.F32("a face");
+            f.AddUV(uv);
+        }
+    }
+    m.m_frames.resize(na);
+    for (CAnimation& a : m.m_frames) a = ReadAnimation(r);
+}
+
+void ReadMaterial(Reader& r, CMaterial& m)
+{
+    m.m_id = r.I32("a material");
+    m.m_name = r.String("a material name");
+    for (float& c : m.m_col) c = r.F32("a material");
+    m.m_dif = r.F32("a material");
+    m.m_amb = r.F32("a material");
+    m.m_emi = r.F32("a material");
+    m.m_spc = r.F32("a material");
+    m.m_power = r.F32("a material");
+    m.m_texture = r.String("a texture name");
+    m.m_alphaPlane = r.String("an alpha-plane name");
+    m.m_bump = r.String("a bump name");
+}
+
+std::string FillName(const char* pattern, const std::string& name)
+{
+    std::string s(pattern);
+    const auto at = s.find("%1");
+    if (at != std::string::npos) s.replace(at, 2, name);
+    return s;
+}
+
+// --- writing -----------------------------------------------------------------
+
+class Writer {
+public:
+    explicit Writer(std::size_t reserve) { m_out.reserve(reserve); }
+
+    void I32(std::int32_t v)
+    {
+        const auto u = static_cast<std::uint32_t>(v);
+        const char b[4] = {static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF),
+                           static_cast<char>((u >> 16) & 0xFF), static_cast<char>(u >> 24)};
+        m_out.append(b, 4);
+    }
+    void F32(float f)
+    {
+        std::uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        I32(static_cast<std::int32_t>(bits));
+    }
+    void Vector(const CVector& v)
+    {
+        F32(v.m_x);
+        F32(v.m_y);
+        F32(v.m_z);
+    }
+    void String(const std::string& s)
+    {
+        const std::size_t n = s.size();
+        if (n < 0xFF) {
+            m_out.push_back(static_cast<char>(n));
+        } else if (n < 0xFFFE) {
+            m_out.push_back(static_cast<char>(0xFF));
+            m_out.push_back(static_cast<char>(n & 0xFF));
+            m_out.push_back(static_cast<char>(n >> 8));
+        } else {
+            m_out.append("\xFF\xFF\xFF", 3);
+            I32(static_cast<std::int32_t>(static_cast<std::uint32_t>(n)));
+        }
+        m_out.append(s);
+    }
+    void Animation(const CAnimation& a)
+    {
+        Vector(a.m_position);
+        Vector(a.m_rotation);
+        Vector(a.m_scale);
+        I32(a.m_key);
+    }
+
+    std::string Take() { return std::move(m_out); }
+
+private:
+    std::string m_out;
+};
+
+std::size_t StringSize(const std::string& s) { return (s.size() < 0xFF ? 1 : s.size() < 0xFFFE ? 3 : 7) + s.size(); }
+
+std::size_t EstimateSize(const CKinovela& scene)
+{
+    std::size_t n = 64;
+    for (const CModel& m : scene.m_models) {
+        n += kMinModel + m.m_name.size() + m.m_parentName.size() + 6;
+        n += m.m_vertices.size() * kMinVertex + m.m_vertexFaces.size() * 4;
+        n += m.m_faces.size() * (kMinFace + 4 * 4 + 4 * 8);
+        n += m.m_frames.size() * kAnimationSize;
+    }
+    n += scene.m_camera.size() * kAnimationSize;
+    for (const CMaterial& m : scene.m_materials)
+        n += kMinMaterial + StringSize(m.m_name) + StringSize(m.m_texture) + StringSize(m.m_alphaPlane) +
+             StringSize(m.m_bump);
+    return n;
+}
+
+}  // namespace
+
+NativeReadResult ReadNativeData(std::string_view data, const std::string& fileName, CKinovela& scene, CTimeline& t)
+{
+    NativeReadResult result;
+    Reader r(data);
+    CKinovela fresh;
+    int last = 0;
+    float fps = 30.0f;
+    try {
+        result.versionText = r.String("the version text");
+        last = r.I32("the header");
+        if (last < 0 || last > kMaxLastFrame)
+            r.Fail(Failure::Corrupt, "last frame " + std::to_string(last) + " is outside 0.." + std::to_string(kMaxLastFrame));
+        const std::size_t models = r.Count("model count", kMinModel);
+        const std::size_t cameras = r.Count("camera count", kAnimationSize);
+        const std::size_t materials = r.Count("material count", kMinMaterial);
+        if (cameras == 0) r.Fail(Failure::Corrupt, "the scene has no camera pose");
+        fresh.m_lastListId = r.I32("the scene header");
+        fresh.m_nextMaterialId = r.I32("the scene header");
+        fps = r.F32("the scene header");
+        fresh.m_smooth = r.I32("the scene header");
+
+        fresh.m_models.resize(models);
+        for (CModel& m : fresh.m_models) ReadModel(r, m, last);
+        fresh.m_camera.resize(cameras);
+        for (CAnimation& a : fresh.m_camera) a = ReadAnimation(r);
+        fresh.m_materials.resize(materials);
+        for (CMaterial& m : fresh.m_materials) ReadMaterial(r, m);
+    } catch (const ReadError& e) {
+        result.offset = e.offset;
+        result.detail = e.detail;
+        result.message = FillName(e.kind == Failure::Truncated ? msg::kReadPastEnd : msg::kCorruptFile, fileName);
+        return result;
+    }
+    result.offset = r.Pos();
+
+    // Commit: only now does the open scene change.
+    scene.m_models = std::move(fresh.m_models);
+    scene.m_camera = std::move(fresh.m_camera);
+    scene.m_materials = std::move(fresh.m_materials);
+    scene.m_lastListId = fresh.m_lastListId;
+    scene.m_nextMaterialId = fresh.m_nextMaterialId;
+    scene.m_smooth = fresh.m_smooth;
+    scene.m_selected = kNoModel;
+    t.m_last = last;
+    t.m_prevLast = last;
+    t.m_fps = fps;
+    scene.ClearHistory(t, true);
+    scene.UpdateDerived();
+    result.ok = true;
+    return result;
+}
+
+NativeReadResult ReadNativeFile(const std::string& path, CKinovela& scene, CTimeline& t, const ProgressFn& progress)
+{
+    std::string data, error;
+    if (!ReadWholeFile(path, data, error, progress)) {
+        NativeReadResult result;
+        result.message = FillName(msg::kCannotOpen, path);
+        result.detail = error;
+        result.ioError = true;
+        return result;
+    }
+    return ReadNativeData(data, path, scene, t);
+}
+
+std::string SerializeNativeFile(const CKinovela& scene, const CTimeline& t)
+{
+    Writer w(EstimateSize(scene));
+    w.String(kNativeVersionText);
+    w.I32(t.m_last);
+    w.I32(static_cast<std::int32_t>(scene.m_models.size()));
+    w.I32(static_cast<std::int32_t>(scene.m_camera.size()));
+    w.I32(static_cast<std::int32_t>(scene.m_materials.size()));
+    w.I32(scene.m_lastListId);
+    w.I32(scene.m_nextMaterialId);
+    w.F32(t.m_fps);
+    w.I32(scene.m_smooth);
+    for (const CModel& m : scene.m_models) {
+        w.I32(m.m_listId);
+        w.String(m.m_name);
+        w.I32(m.m_parent);
+        w.String(m.m_parentName);
+        w.I32(static_cast<std::int32_t>(m.m_vertices.size()));
+        w.I32(static_cast<std::int32_t>(m.m_faces.size()));
+        w.I32(static_cast<std::int32_t>(m.m_frames.size()));
+        w.I32(m.m_visible);
+        w.F32(m.m_facet);
+        w.Vector(m.m_pivot);
+        for (std::size_t v = 0; v < m.m_vertices.size(); ++v) {
+            w.Vector(m.m_vertices[v].m_pos);
+            const auto refs = m.VertexFaces(v);
+            w.I32(static_cast<std::int32_t>(refs.size()));
+            for (int f : refs) w.I32(f);
+        }
+        for (const CFace& f : m.m_faces) {
+            w.Vector(f.m_normal);
+            w.I32(f.m_material);
+            w.I32(f.IndexCount());
+            for (int i : f.Indices()) w.I32(i);
+            w.I32(f.UVCount());
+            for (const CUV& uv : f.UVs()) {
+                w.F32(uv.m_u);
+                w.F32(uv.m_v);
+            }
+        }
+        for (const CAnimation& a : m.m_frames) w.Animation(a);
+    }
+    for (const CAnimation& a : scene.m_camera) w.Animation(a);
+    for (const CMaterial& m : scene.m_materials) {
+        w.I32(m.m_id);
+        w.String(m.m_name);
+        for (float c : m.m_col) w.F32(c);
+        w.F32(m.m_dif);
+        w.F32(m.m_amb);
+        w.F32(m.m_emi);
+        w.F32(m.m_spc);
+        w.F32(m.m_power);
+        w.String(m.m_texture);
+        w.String(m.m_alphaPlane);
+        w.String(m.m_bump);
+    }
+    return w.Take();
+}
+
+WriteResult WriteNativeFile(const std::string& path, const CKinovela& scene, const CTimeline& t,
+                            const ProgressFn& progress)
+{
+    const std::string data = SerializeNativeFile(scene, t);
+    return WriteFileAtomically(path, data, progress);
+}
+
+}  // namespace kinovela

@@ -1,0 +1,184 @@
+#!/usr/bin/env python3
+"""Drives kinovela-cli the way a user or a script would and checks exit
+codes, messages and output.
+
+    test_cli.py PATH/TO/kinovela-cli SOURCE_DIR
+"""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+CLI = None
+SOURCE = None
+
+
+def run(*args, input_bytes=None):
+    p = subprocess.run([CLI, *args], input=input_bytes, capture_output=True, timeout=120)
+    return p.returncode, p.stdout.decode("utf-8"), p.stderr.decode("utf-8")
+
+
+class CliTest(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="kinovela-cli-")
+        self.sample = os.path.join(SOURCE, "samples", "robot_arm.mqo")
+
+    def tearDown(self):
+        shutil.rmtree(self.tmp)
+
+    def path(self, name):
+        return os.path.join(self.tmp, name)
+
+    def test_version_and_help(self):
+        code, out, _ = run("--version")
+        self.assertEqual((code, out), (0, "Kinovela 6.6\n"))
+        code, out, _ = run("--help")
+        self.assertEqual(code, 0)
+        self.assertIn("kinovela-cli info", out)
+
+    def test_usage_errors_exit_2(self):
+        for args in ([], ["frobnicate"], ["info"], ["info", "--bogus", self.sample],
+                     ["convert", self.sample], ["convert", self.sample, self.path("x.obj")]):
+            code, out, err = run(*args)
+            self.assertEqual(code, 2, args)
+            self.assertIn("Usage:", err)
+            self.assertEqual(out, "")
+
+    def test_info_text_shows_decoded_names(self):
+        code, out, err = run("info", self.sample)
+        self.assertEqual(code, 0, err)
+        self.assertIn("Totals: 6 models, 4 materials", out)
+        self.assertIn('"手首"', out)
+        self.assertIn('"金属"', out)
+        self.assertIn('tex "robot_panel.bmp"', out)
+        self.assertEqual(err, "", "no progress noise when stderr is not a terminal")
+
+    def test_info_json(self):
+        code, out, err = run("info", "--json", "--frames", self.sample)
+        self.assertEqual(code, 0, err)
+        lines = out.splitlines()
+        self.assertEqual(len(lines), 1)
+        doc = json.loads(lines[0])
+        for key in ("file", "ok", "error", "warnings", "last_frame", "fps", "smooth", "camera", "walk",
+                    "models", "materials"):
+            self.assertIn(key, doc)
+        self.assertTrue(doc["ok"])
+        self.assertIsNone(doc["error"])
+        self.assertEqual(doc["last_frame"], 60)
+        self.assertEqual(doc["camera"], {"position": [0, 0, -2000], "rotation": [20, 10, 0]})
+        self.assertEqual(doc["walk"][0], [0, 0])
+        self.assertEqual(doc["walk"][-1], [3, 5])
+        wrist = doc["models"][3]
+        self.assertEqual(wrist["name"], "手首")
+        self.assertEqual(wrist["name_hex"], "8ee88ef1")
+        self.assertEqual(wrist["parent"], -99)
+        self.assertEqual(wrist["parent_name"], "<NULL>")
+        self.assertEqual(wrist["list_id"], 9)
+        self.assertEqual(wrist["pivot"], [0, 400, 0])
+        self.assertEqual(wrist["frames"], 61)
+        self.assertEqual(wrist["keys"], [0])
+        self.assertEqual(len(wrist["poses"]), 61)
+        self.assertEqual(wrist["poses"][0], {"frame": 0, "position": [0, 0, 0], "rotation": [0, 0, 0],
+                                             "scale": [1, 1, 1], "key": 1})
+        for k in ("index", "vertices", "faces", "bbox_min", "bbox_max", "visible", "facet"):
+            self.assertIn(k, wrist)
+        self.assertEqual(doc["models"][0]["vertices"], 20)
+        body = doc["materials"][0]
+        self.assertEqual(body["texture"], "robot_panel.bmp")
+        self.assertEqual(body["color"], [0.95, 0.55, 0.15, 1])  # shortest text of each float
+        for k in ("id", "name", "name_hex", "dif", "amb", "emi", "spc", "power", "alpha_plane", "bump"):
+            self.assertIn(k, body)
+        self.assertEqual(doc["materials"][2]["name"], "金属")
+
+    def test_convert_round_trip_is_byte_exact(self):
+        a, b = self.path("a.kvl"), self.path("b.kvl")
+        self.assertEqual(run("convert", self.sample, a)[0], 0)
+        self.assertEqual(run("convert", a, b)[0], 0)
+        with open(a, "rb") as fa, open(b, "rb") as fb:
+            self.assertEqual(fa.read(), fb.read())
+        code, out, _ = run("info", "--json", a)
+        doc = json.loads(out)
+        self.assertEqual(doc["version"], "Version 6.6")
+        self.assertEqual(doc["models"][3]["name"], "手首")
+        self.assertEqual(sorted(os.listdir(self.tmp)), ["a.kvl", "b.kvl"], "no temporary files are left")
+
+    def test_several_files_and_failures(self):
+        bad = self.path("invalid_truncated.kvl")
+        good = self.path("good.kvl")
+        run("convert", self.sample, good)
+        with open(good, "rb") as f:
+            data = f.read()
+        with open(bad, "wb") as f:
+            f.write(data[:len(data) // 2])
+        code, out, err = run("info", "--json", good, bad, self.path("missing.mqo"), self.path("x.txt"))
+        self.assertEqual(code, 1)
+        docs = [json.loads(line) for line in out.splitlines()]
+        self.assertEqual([d["ok"] for d in docs], [True, False, False, False])
+        self.assertIn("invalid_truncated.kvl: offset", docs[1]["error"])
+        self.assertIn("No such file", docs[2]["error"])
+        self.assertIn("unsupported file type", docs[3]["error"])
+        self.assertIn("invalid_truncated.kvl: offset", err)
+
+    def test_mqo_errors_name_the_line(self):
+        bad = self.path("invalid_version.mqo")
+        with open(bad, "wb") as f:
+            f.write(b"Metasequoia Document\r\nFormat Text Ver 1.1\r\nEof\r\n")
+        code, out, err = run("info", bad)
+        self.assertEqual(code, 1)
+        self.assertIn("invalid_version.mqo:2:", err)
+        self.assertIn("Format Text Ver 1.0", err)
+        code, _, err = run("convert", bad, self.path("out.kvl"))
+        self.assertEqual(code, 1)
+        self.assertFalse(os.path.exists(self.path("out.kvl")), "nothing is written after a failed read")
+
+    def test_warnings_for_dropped_faces(self):
+        doc = self.path("dropped.mqo")
+        with open(doc, "wb") as f:
+            f.write(b'Metasequoia Document\nFormat Text Ver 1.0\nObject "o" {\n vertex 3 {\n 0 0 0\n 1 0 0\n'
+                    b' 0 1 0\n }\n face 2 {\n 3 V(0 1 2)\n 3 V(0 1 7)\n }\n}\nEof\n')
+        code, out, err = run("info", "--json", doc)
+        self.assertEqual(code, 0)
+        self.assertEqual(len(json.loads(out)["warnings"]), 1)
+        code, _, err = run("convert", doc, self.path("d.kvl"))
+        self.assertEqual(code, 0)
+        self.assertIn("warning:", err)
+
+    def test_write_errors_exit_1(self):
+        full = self.path("full.kvl")
+        os.symlink("/dev/full", full)
+        code, _, err = run("convert", self.sample, full)
+        self.assertEqual(code, 1)
+        self.assertIn("No space left", err)
+        code, _, err = run("convert", self.sample, self.path("no/such/dir/x.kvl"))
+        self.assertEqual(code, 1)
+
+    def test_garbage_never_kills_the_process(self):
+        import random
+        rng = random.Random(5)
+        with open(self.sample, "rb") as f:
+            sample = f.read()
+        for i in range(40):
+            data = bytearray(sample)
+            for _ in range(rng.randint(1, 40)):
+                data[rng.randrange(len(data))] = rng.randrange(256)
+            for ext in (".mqo", ".kvl"):
+                p = self.path("fuzz%d%s" % (i, ext))
+                with open(p, "wb") as f:
+                    f.write(data if ext == ".mqo" else bytes(rng.randrange(256) for _ in range(200)))
+                code, _, _ = run("info", "--json", p)
+                self.assertIn(code, (0, 1), p)
+
+    def test_closed_stdout_is_a_failure_not_a_signal(self):
+        p = subprocess.Popen([CLI, "info", "--frames", self.sample], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        p.stdout.close()
+        p.wait(timeout=60)
+        self.assertIn(p.returncode, (0, 1))
+
+
+if __name__ == "__main__":
+    CLI = os.path.abspath(sys.argv[1])
+    SOURCE = os.path.abspath(sys.argv[2])
+    unittest.main(argv=[sys.argv[0], "-v"])
