@@ -1,5 +1,6 @@
 #include "mqo/StringSeparator.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/Numbers.h"
@@ -113,14 +114,20 @@ constexpr std::size_t kReadChunk = 1u << 20;
 
 AsciiFileString::AsciiFileString(std::FILE* file) : m_file(file)
 {
-    m_buffer.resize(kReadChunk);
+    std::size_t buffer = kReadChunk;
     const off_t here = ftello(m_file);
     if (here >= 0 && fseeko(m_file, 0, SEEK_END) == 0) {
         const off_t end = ftello(m_file);
-        if (end >= here) m_fileSize = static_cast<std::uint64_t>(end);
+        if (end >= here) {
+            m_fileSize = static_cast<std::uint64_t>(end);
+            // A small document needs no megabyte of buffer.
+            buffer = static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunk, m_fileSize - static_cast<std::uint64_t>(here) + 1));
+            buffer = std::max<std::size_t>(buffer, 4096);
+        }
         fseeko(m_file, here, SEEK_SET);
         m_bufferOffset = static_cast<std::uint64_t>(here);
     }
+    m_buffer.resize(buffer);
 }
 
 bool AsciiFileString::Fill()

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds Kinovela (Release) and runs it on the bundled sample scene.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh
+
+build=build/release
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKINOVELA_TESTS=OFF -DKINOVELA_BENCH=OFF >/dev/null
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)"
+
+exec "$build/src/kinovela-cli" info samples/robot_arm.mqo "$@"
