@@ -1,6 +1,7 @@
 #include "common/AtomicFile.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,29 +18,39 @@ std::string Reason(const std::string& what, const std::string& path, int err)
     return what + " " + path + ": " + std::strerror(err);
 }
 
-// Writes everything, retrying short writes; errno is kept on failure.
-bool WriteAll(int fd, std::string_view data, const ProgressFn& progress)
-{
-    constexpr std::size_t kChunk = 8u << 20;
-    ProgressThrottle throttle(progress, data.size());
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const std::size_t n = std::min(kChunk, data.size() - done);
-        const ssize_t w = ::write(fd, data.data() + done, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
+// Writes to a descriptor in large pieces, retrying short writes; keeps the
+// first error.
+class FdSink final : public ByteSink {
+public:
+    FdSink(int fd, std::uint64_t expected, const ProgressFn& progress) : m_fd(fd), m_throttle(progress, expected) {}
+
+    void Write(const char* data, std::size_t size) override
+    {
+        while (size > 0 && m_error == 0) {
+            const ssize_t w = ::write(m_fd, data, std::min<std::size_t>(size, 64u << 20));
+            if (w < 0) {
+                if (errno != EINTR) m_error = errno;
+                continue;
+            }
+            if (w == 0) {
+                m_error = ENOSPC;
+                break;
+            }
+            data += w;
+            size -= static_cast<std::size_t>(w);
+            m_done += static_cast<std::uint64_t>(w);
+            m_throttle.Report(m_done);
         }
-        if (w == 0) {
-            errno = ENOSPC;
-            return false;
-        }
-        done += static_cast<std::size_t>(w);
-        throttle.Report(done);
     }
-    throttle.Finish();
-    return true;
-}
+    int Error() const { return m_error; }
+    void Finish() { m_throttle.Finish(); }
+
+private:
+    int m_fd;
+    ProgressThrottle m_throttle;
+    std::uint64_t m_done = 0;
+    int m_error = 0;
+};
 
 mode_t NewFileMode()
 {
@@ -50,7 +61,8 @@ mode_t NewFileMode()
 
 }  // namespace
 
-WriteResult WriteFileAtomically(const std::string& path, std::string_view data, const ProgressFn& progress)
+WriteResult WriteFileAtomically(const std::string& path, const std::function<void(ByteSink&)>& produce,
+                                std::uint64_t expectedSize, const ProgressFn& progress)
 {
     WriteResult result;
     struct stat st{};
@@ -65,16 +77,15 @@ WriteResult WriteFileAtomically(const std::string& path, std::string_view data, 
             result.error = Reason("cannot open", path, errno);
             return result;
         }
-        const bool ok = WriteAll(fd, data, progress);
-        const int err = errno;
-        if (::close(fd) != 0 && ok) {
-            result.error = Reason("cannot write", path, errno);
-            return result;
-        }
-        if (!ok) {
+        FdSink sink(fd, expectedSize, progress);
+        produce(sink);
+        int err = sink.Error();
+        if (::close(fd) != 0 && err == 0) err = errno;
+        if (err != 0) {
             result.error = Reason("cannot write", path, err);
             return result;
         }
+        sink.Finish();
         result.ok = true;
         return result;
     }
@@ -86,26 +97,68 @@ WriteResult WriteFileAtomically(const std::string& path, std::string_view data, 
         return result;
     }
     const mode_t mode = exists ? (st.st_mode & 07777) : NewFileMode();
-    bool ok = ::fchmod(fd, mode) == 0 || errno == EPERM;
     int err = 0;
-    if (ok && !WriteAll(fd, data, progress)) ok = false;
-    if (ok && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) ok = false;
-    if (!ok) err = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
+    if (::fchmod(fd, mode) != 0 && errno != EPERM) err = errno;
+    FdSink sink(fd, expectedSize, progress);
+    if (err == 0) {
+        produce(sink);
+        err = sink.Error();
     }
-    if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
+    // The data must be on disk before the rename makes it the file.
+    if (err == 0 && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err == 0 && ::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
+    if (err != 0) {
         ::unlink(tmp.c_str());
         result.error = Reason("cannot write", path, err);
         return result;
     }
+    sink.Finish();
     result.ok = true;
     return result;
+}
+
+WriteResult WriteFileAtomically(const std::string& path, std::string_view data, const ProgressFn& progress)
+{
+    return WriteFileAtomically(path, [data](ByteSink& sink) { sink.Write(data.data(), data.size()); }, data.size(),
+                               progress);
+}
+
+FileContents::~FileContents()
+{
+    if (m_map) ::munmap(m_map, m_mapSize);
+}
+
+bool FileContents::Open(const std::string& path, std::string& error, const ProgressFn& progress)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = Reason("cannot open", path, errno);
+        return false;
+    }
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        error = Reason("cannot read", path, S_ISDIR(st.st_mode) ? EISDIR : errno);
+        ::close(fd);
+        return false;
+    }
+    if (S_ISREG(st.st_mode) && st.st_size > 0) {
+        // Mapping avoids copying the file and zero-filling a buffer for it.
+        const auto size = static_cast<std::size_t>(st.st_size);
+        void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (p != MAP_FAILED) {
+            ::close(fd);
+            m_map = p;
+            m_mapSize = size;
+            m_view = std::string_view(static_cast<const char*>(p), size);
+            if (progress) progress(size, size);
+            return true;
+        }
+    }
+    ::close(fd);
+    if (!ReadWholeFile(path, m_copy, error, progress)) return false;
+    m_view = m_copy;
+    return true;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out, std::string& error, const ProgressFn& progress)

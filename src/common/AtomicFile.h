@@ -1,9 +1,11 @@
 // Whole-file writes that never leave a half-written file behind: the data
 // goes to a temporary file beside the target, is flushed to disk and then
 // renamed over the target. Every write error (a full disk included) is
-// reported.
+// reported. And the matching whole-file read.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -16,13 +18,43 @@ struct WriteResult {
     std::string error;  // what failed, with the system's reason
 };
 
-// Writes `data` to `path`. A target that exists and is not a regular file
+// Takes the bytes of a file piece by piece. After a failed write it ignores
+// what follows; the failure is reported by WriteFileAtomically.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    virtual void Write(const char* data, std::size_t size) = 0;
+};
+
+// Streams the file from `produce` to `path`. `expectedSize`, when known,
+// scales the progress reports. A target that exists and is not a regular file
 // (a device such as /dev/null or /dev/full) is written in place, since it
 // cannot be replaced by a rename. A new file gets the usual 0666 & ~umask
 // permissions; an existing one keeps its own.
+WriteResult WriteFileAtomically(const std::string& path, const std::function<void(ByteSink&)>& produce,
+                                std::uint64_t expectedSize = 0, const ProgressFn& progress = {});
 WriteResult WriteFileAtomically(const std::string& path, std::string_view data, const ProgressFn& progress = {});
 
-// Reads a whole regular file; false with a reason in `error` when it cannot.
+// A whole file in memory, mapped when it is a regular file, read otherwise.
+class FileContents {
+public:
+    FileContents() = default;
+    ~FileContents();
+    FileContents(const FileContents&) = delete;
+    FileContents& operator=(const FileContents&) = delete;
+
+    // False with a reason in `error` when the file cannot be opened or read.
+    bool Open(const std::string& path, std::string& error, const ProgressFn& progress = {});
+    std::string_view Data() const { return m_view; }
+
+private:
+    void* m_map = nullptr;
+    std::size_t m_mapSize = 0;
+    std::string m_copy;
+    std::string_view m_view;
+};
+
+// Reads a whole file into `out`; false with a reason in `error` when it cannot.
 bool ReadWholeFile(const std::string& path, std::string& out, std::string& error, const ProgressFn& progress = {});
 
 }  // namespace kinovela

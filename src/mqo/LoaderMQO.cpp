@@ -1,5 +1,7 @@
 #include "mqo/LoaderMQO.h"
 
+#include "common/Memory.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -216,7 +218,7 @@ bool LoaderMQO::ReadVertices(CModel& model)
     // the file could hold (a vertex line has at least six bytes).
     const int announced = t.TokenAsInt(1);
     const std::uint64_t room = (m_tokens.FileSize() - std::min(m_tokens.FileSize(), m_tokens.LineEndOffset())) / 6;
-    if (announced > 0) model.m_vertices.reserve(std::min<std::uint64_t>(static_cast<std::uint64_t>(announced), room));
+    if (announced > 0) ReserveLarge(model.m_vertices, std::min<std::uint64_t>(static_cast<std::uint64_t>(announced), room));
     for (;;) {
         const int count = ReadLine();
         if (count < 0) Fail(kMqoEndOfFile, "the file ends inside a vertex block");
@@ -239,7 +241,7 @@ bool LoaderMQO::ReadFaces(CModel& model)
 
     const int announced = t.TokenAsInt(1);
     const std::uint64_t room = (m_tokens.FileSize() - std::min(m_tokens.FileSize(), m_tokens.LineEndOffset())) / 10;
-    if (announced > 0) model.m_faces.reserve(std::min<std::uint64_t>(static_cast<std::uint64_t>(announced), room));
+    if (announced > 0) ReserveLarge(model.m_faces, std::min<std::uint64_t>(static_cast<std::uint64_t>(announced), room));
     for (;;) {
         const int count = ReadLine();
         if (count < 0) Fail(kMqoEndOfFile, "the file ends inside a face block");

@@ -1,8 +1,12 @@
 #include "scene/NativeFile.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
+#include <memory>
 
+#include "common/Memory.h"
 #include "common/TextCodec.h"
 #include "scene/SceneMessages.h"
 
@@ -28,14 +32,44 @@ constexpr std::size_t kAnimationSize = 40;
 constexpr std::size_t kMinModel = 4 + 1 + 4 + 1 + 4 * 4 + 4 + 12;
 constexpr std::size_t kMinMaterial = 4 + 1 + 16 + 20 + 3;
 
+// Little-endian loads and stores; on a little-endian host they are plain
+// copies, which keeps reading and writing at memory speed.
+template <class T> T LoadLE(const unsigned char* p)
+{
+    static_assert(sizeof(T) == 4 || sizeof(T) == 2);
+    T v;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&v, p, sizeof(T));
+    } else {
+        unsigned char b[sizeof(T)];
+        for (std::size_t i = 0; i < sizeof(T); ++i) b[i] = p[sizeof(T) - 1 - i];
+        std::memcpy(&v, b, sizeof(T));
+    }
+    return v;
+}
+
+template <class T> void StoreLE(char* p, T v)
+{
+    static_assert(sizeof(T) == 4);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, &v, sizeof(T));
+    } else {
+        char b[sizeof(T)];
+        std::memcpy(b, &v, sizeof(T));
+        for (std::size_t i = 0; i < sizeof(T); ++i) p[i] = b[sizeof(T) - 1 - i];
+    }
+}
+
 class Reader {
 public:
-    explicit Reader(std::string_view data) : m_p(reinterpret_cast<const unsigned char*>(data.data())), m_size(data.size())
+    Reader(std::string_view data, const ProgressFn& progress)
+        : m_p(reinterpret_cast<const unsigned char*>(data.data())), m_size(data.size()), m_progress(progress, data.size())
     {
     }
 
     std::size_t Pos() const { return m_pos; }
     std::size_t Remaining() const { return m_size - m_pos; }
+    void Report() { m_progress.Report(m_pos); }
 
     [[noreturn]] void Fail(Failure kind, std::string detail) const { throw ReadError{kind, m_pos, std::move(detail)}; }
 
@@ -52,35 +86,50 @@ public:
     std::uint16_t U16(const char* what)
     {
         Need(2, what);
-        const std::uint16_t v = static_cast<std::uint16_t>(m_p[m_pos] | (m_p[m_pos + 1] << 8));
+        const auto v = LoadLE<std::uint16_t>(m_p + m_pos);
         m_pos += 2;
         return v;
     }
     std::uint32_t U32(const char* what)
     {
         Need(4, what);
-        const std::uint32_t v = static_cast<std::uint32_t>(m_p[m_pos]) | (static_cast<std::uint32_t>(m_p[m_pos + 1]) << 8) |
-                                (static_cast<std::uint32_t>(m_p[m_pos + 2]) << 16) |
-                                (static_cast<std::uint32_t>(m_p[m_pos + 3]) << 24);
+        const auto v = LoadLE<std::uint32_t>(m_p + m_pos);
         m_pos += 4;
         return v;
     }
     std::int32_t I32(const char* what) { return static_cast<std::int32_t>(U32(what)); }
     float F32(const char* what)
     {
-        const std::uint32_t bits = U32(what);
-        float f;
-        std::memcpy(&f, &bits, 4);
-        return f;
+        Need(4, what);
+        const auto v = LoadLE<float>(m_p + m_pos);
+        m_pos += 4;
+        return v;
+    }
+    // Unchecked reads for records whose whole size was checked with Need.
+    std::int32_t RawI32()
+    {
+        const auto v = LoadLE<std::int32_t>(m_p + m_pos);
+        m_pos += 4;
+        return v;
+    }
+    float RawF32()
+    {
+        const auto v = LoadLE<float>(m_p + m_pos);
+        m_pos += 4;
+        return v;
+    }
+    CVector RawVector()
+    {
+        CVector v;
+        v.m_x = RawF32();
+        v.m_y = RawF32();
+        v.m_z = RawF32();
+        return v;
     }
     CVector Vector(const char* what)
     {
         Need(12, what);
-        CVector v;
-        v.m_x = F32(what);
-        v.m_y = F32(what);
-        v.m_z = F32(what);
-        return v;
+        return RawVector();
     }
 
     // A count that must be non-negative and fit `minEach` bytes per element
@@ -132,16 +181,17 @@ private:
     const unsigned char* m_p;
     std::size_t m_size;
     std::size_t m_pos = 0;
+    ProgressThrottle m_progress;
 };
 
 CAnimation ReadAnimation(Reader& r)
 {
     r.Need(kAnimationSize, "a pose");
     CAnimation a;
-    a.m_position = r.Vector("a pose");
-    a.m_rotation = r.Vector("a pose");
-    a.m_scale = r.Vector("a pose");
-    a.m_key = r.I32("a pose");
+    a.m_position = r.RawVector();
+    a.m_rotation = r.RawVector();
+    a.m_scale = r.RawVector();
+    a.m_key = r.RawI32();
     return a;
 }
 
@@ -166,39 +216,56 @@ void ReadModel(Reader& r, CModel& m, int last)
         r.Fail(Failure::Corrupt, "model \"" + m.m_name + "\" has " + std::to_string(na) + " frames; the scene has " +
                                      std::to_string(last + 1));
 
-    m.m_vertices.resize(nv);
-    m.m_vertexFaceStart.assign(nv + 1, 0);
+    // Lists grow by appending: resizing first would write every element twice.
+    m.m_vertices.clear();
+    ReserveLarge(m.m_vertices, nv);
+    m.m_vertexFaceStart.clear();
+    ReserveLarge(m.m_vertexFaceStart, nv + 1);
+    m.m_vertexFaceStart.push_back(0);
     m.m_vertexFaces.clear();
+    // Usually every face corner is one reference; the guess is capped by the
+    // bytes that could hold references.
+    ReserveLarge(m.m_vertexFaces, std::min(nf * CFace::kMaxCorners, r.Remaining() / 4));
     for (std::size_t v = 0; v < nv; ++v) {
-        m.m_vertices[v].m_pos = r.Vector("a vertex");
+        r.Need(16, "a vertex");
+        CVertex vertex;
+        vertex.m_pos = r.RawVector();
+        m.m_vertices.push_back(vertex);
         const std::size_t k = r.Count("face-reference count", 4);
-        const std::size_t at = m.m_vertexFaces.size();
-        if (at + k > std::numeric_limits<std::uint32_t>::max())
+        if (m.m_vertexFaces.size() + k > std::numeric_limits<std::uint32_t>::max())
             r.Fail(Failure::Corrupt, "more face references than this program can hold");
-        m.m_vertexFaces.resize(at + k);
-        for (std::size_t i = 0; i < k; ++i) m.m_vertexFaces[at + i] = r.I32("a face reference");
-        m.m_vertexFaceStart[v + 1] = static_cast<std::uint32_t>(at + k);
+        for (std::size_t i = 0; i < k; ++i) m.m_vertexFaces.push_back(r.RawI32());
+        m.m_vertexFaceStart.push_back(static_cast<std::uint32_t>(m.m_vertexFaces.size()));
+        if ((v & 0xFFFF) == 0) r.Report();
     }
-    m.m_faces.resize(nf);
-    for (CFace& f : m.m_faces) {
-        f.m_normal = r.Vector("a face");
-        f.m_material = r.I32("a face");
-        const std::int32_t ni = r.I32("a face");
+    m.m_faces.clear();
+    ReserveLarge(m.m_faces, nf);
+    for (std::size_t i = 0; i < nf; ++i) {
+        r.Need(kMinFace, "a face");
+        CFace f;
+        f.m_normal = r.RawVector();
+        f.m_material = r.RawI32();
+        const std::int32_t ni = r.RawI32();
         if (ni < 0 || ni > CFace::kMaxCorners)
             r.Fail(Failure::Corrupt, "face corner count " + std::to_string(ni) + " (at most 4)");
-        for (int i = 0; i < ni; ++i) f.AddIndex(r.I32("a face"));
-        const std::int32_t nu = r.I32("a face");
+        r.Need(static_cast<std::size_t>(ni) * 4 + 4, "a face");
+        for (int c = 0; c < ni; ++c) f.m_indices[static_cast<std::size_t>(c)] = r.RawI32();
+        f.m_indexCount = static_cast<std::uint8_t>(ni);
+        const std::int32_t nu = r.RawI32();
         if (nu < 0 || nu > CFace::kMaxCorners)
             r.Fail(Failure::Corrupt, "face texture-coordinate count " + std::to_string(nu) + " (at most 4)");
-        for (int i = 0; i < nu; ++i) {
-            CUV uv;
-            uv.m_u = r.F32("a face");
-            uv.m_v = r.F32("a face");
-            f.AddUV(uv);
+        r.Need(static_cast<std::size_t>(nu) * 8, "a face");
+        for (int c = 0; c < nu; ++c) {
+            f.m_uvs[static_cast<std::size_t>(c)].m_u = r.RawF32();
+            f.m_uvs[static_cast<std::size_t>(c)].m_v = r.RawF32();
         }
+        f.m_uvCount = static_cast<std::uint8_t>(nu);
+        m.m_faces.push_back(f);
+        if ((i & 0xFFFF) == 0) r.Report();
     }
-    m.m_frames.resize(na);
-    for (CAnimation& a : m.m_frames) a = ReadAnimation(r);
+    m.m_frames.clear();
+    m.m_frames.reserve(na);
+    for (std::size_t i = 0; i < na; ++i) m.m_frames.push_back(ReadAnimation(r));
 }
 
 void ReadMaterial(Reader& r, CMaterial& m)
@@ -226,43 +293,59 @@ std::string FillName(const char* pattern, const std::string& name)
 
 // --- writing -----------------------------------------------------------------
 
+// Serialises into a fixed buffer that is handed to the sink whenever it
+// fills, so a large scene never needs a second copy of itself in memory.
 class Writer {
 public:
-    explicit Writer(std::size_t reserve) { m_out.reserve(reserve); }
+    explicit Writer(ByteSink& sink) : m_sink(sink), m_buf(new char[kBufferSize]) {}
+    ~Writer() { Flush(); }
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
 
     void I32(std::int32_t v)
     {
-        const auto u = static_cast<std::uint32_t>(v);
-        const char b[4] = {static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF),
-                           static_cast<char>((u >> 16) & 0xFF), static_cast<char>(u >> 24)};
-        m_out.append(b, 4);
+        Room(4);
+        StoreLE(m_buf.get() + m_n, v);
+        m_n += 4;
     }
     void F32(float f)
     {
-        std::uint32_t bits;
-        std::memcpy(&bits, &f, 4);
-        I32(static_cast<std::int32_t>(bits));
+        Room(4);
+        StoreLE(m_buf.get() + m_n, f);
+        m_n += 4;
     }
     void Vector(const CVector& v)
     {
-        F32(v.m_x);
-        F32(v.m_y);
-        F32(v.m_z);
+        Room(12);
+        StoreLE(m_buf.get() + m_n, v.m_x);
+        StoreLE(m_buf.get() + m_n + 4, v.m_y);
+        StoreLE(m_buf.get() + m_n + 8, v.m_z);
+        m_n += 12;
+    }
+    void Bytes(const char* p, std::size_t n)
+    {
+        if (n > kBufferSize - m_n) Flush();
+        if (n > kBufferSize) {
+            m_sink.Write(p, n);
+            return;
+        }
+        std::memcpy(m_buf.get() + m_n, p, n);
+        m_n += n;
     }
     void String(const std::string& s)
     {
         const std::size_t n = s.size();
         if (n < 0xFF) {
-            m_out.push_back(static_cast<char>(n));
+            const char b = static_cast<char>(n);
+            Bytes(&b, 1);
         } else if (n < 0xFFFE) {
-            m_out.push_back(static_cast<char>(0xFF));
-            m_out.push_back(static_cast<char>(n & 0xFF));
-            m_out.push_back(static_cast<char>(n >> 8));
+            const char b[3] = {static_cast<char>(0xFF), static_cast<char>(n & 0xFF), static_cast<char>(n >> 8)};
+            Bytes(b, 3);
         } else {
-            m_out.append("\xFF\xFF\xFF", 3);
+            Bytes("\xFF\xFF\xFF", 3);
             I32(static_cast<std::int32_t>(static_cast<std::uint32_t>(n)));
         }
-        m_out.append(s);
+        Bytes(s.data(), n);
     }
     void Animation(const CAnimation& a)
     {
@@ -271,37 +354,62 @@ public:
         Vector(a.m_scale);
         I32(a.m_key);
     }
-
-    std::string Take() { return std::move(m_out); }
+    void Flush()
+    {
+        if (m_n > 0) m_sink.Write(m_buf.get(), m_n);
+        m_n = 0;
+    }
 
 private:
-    std::string m_out;
+    static constexpr std::size_t kBufferSize = 256u << 10;
+    void Room(std::size_t n)
+    {
+        if (n > kBufferSize - m_n) Flush();
+    }
+
+    ByteSink& m_sink;
+    std::unique_ptr<char[]> m_buf;  // not zero-filled: every byte is written before it is used
+    std::size_t m_n = 0;
 };
 
-std::size_t StringSize(const std::string& s) { return (s.size() < 0xFF ? 1 : s.size() < 0xFFFE ? 3 : 7) + s.size(); }
+class StringSink final : public ByteSink {
+public:
+    explicit StringSink(std::string& out) : m_out(out) {}
+    void Write(const char* data, std::size_t size) override { m_out.append(data, size); }
 
-std::size_t EstimateSize(const CKinovela& scene)
+private:
+    std::string& m_out;
+};
+
+std::size_t StringSize(std::string_view s) { return (s.size() < 0xFF ? 1 : s.size() < 0xFFFE ? 3 : 7) + s.size(); }
+
+}  // namespace
+
+std::size_t NativeFileSize(const CKinovela& scene)
 {
-    std::size_t n = 64;
+    std::size_t n = StringSize(kNativeVersionText) + 4 + 7 * 4;
     for (const CModel& m : scene.m_models) {
-        n += kMinModel + m.m_name.size() + m.m_parentName.size() + 6;
-        n += m.m_vertices.size() * kMinVertex + m.m_vertexFaces.size() * 4;
-        n += m.m_faces.size() * (kMinFace + 4 * 4 + 4 * 8);
+        n += 4 + StringSize(m.m_name) + 4 + StringSize(m.m_parentName) + 5 * 4 + 12;
+        n += m.m_vertices.size() * kMinVertex;
+        for (std::size_t v = 0; v < m.m_vertices.size(); ++v) n += m.VertexFaces(v).size() * 4;
+        n += m.m_faces.size() * kMinFace;
+        for (const CFace& f : m.m_faces) n += static_cast<std::size_t>(f.IndexCount()) * 4 + static_cast<std::size_t>(f.UVCount()) * 8;
         n += m.m_frames.size() * kAnimationSize;
     }
     n += scene.m_camera.size() * kAnimationSize;
     for (const CMaterial& m : scene.m_materials)
-        n += kMinMaterial + StringSize(m.m_name) + StringSize(m.m_texture) + StringSize(m.m_alphaPlane) +
+        n += 4 + 9 * 4 + StringSize(m.m_name) + StringSize(m.m_texture) + StringSize(m.m_alphaPlane) +
              StringSize(m.m_bump);
     return n;
 }
 
-}  // namespace
+namespace {
 
-NativeReadResult ReadNativeData(std::string_view data, const std::string& fileName, CKinovela& scene, CTimeline& t)
+NativeReadResult Read(std::string_view data, const std::string& fileName, CKinovela& scene, CTimeline& t,
+                      const ProgressFn& progress)
 {
     NativeReadResult result;
-    Reader r(data);
+    Reader r(data, progress);
     CKinovela fresh;
     int last = 0;
     float fps = 30.0f;
@@ -350,22 +458,32 @@ NativeReadResult ReadNativeData(std::string_view data, const std::string& fileNa
     return result;
 }
 
+}  // namespace
+
+NativeReadResult ReadNativeData(std::string_view data, const std::string& fileName, CKinovela& scene, CTimeline& t)
+{
+    return Read(data, fileName, scene, t, {});
+}
+
 NativeReadResult ReadNativeFile(const std::string& path, CKinovela& scene, CTimeline& t, const ProgressFn& progress)
 {
-    std::string data, error;
-    if (!ReadWholeFile(path, data, error, progress)) {
+    FileContents file;
+    std::string error;
+    if (!file.Open(path, error)) {
         NativeReadResult result;
         result.message = FillName(msg::kCannotOpen, path);
         result.detail = error;
         result.ioError = true;
         return result;
     }
-    return ReadNativeData(data, path, scene, t);
+    return Read(file.Data(), path, scene, t, progress);
 }
 
-std::string SerializeNativeFile(const CKinovela& scene, const CTimeline& t)
+namespace {
+
+void Serialize(const CKinovela& scene, const CTimeline& t, ByteSink& sink)
 {
-    Writer w(EstimateSize(scene));
+    Writer w(sink);
     w.String(kNativeVersionText);
     w.I32(t.m_last);
     w.I32(static_cast<std::int32_t>(scene.m_models.size()));
@@ -419,14 +537,24 @@ std::string SerializeNativeFile(const CKinovela& scene, const CTimeline& t)
         w.String(m.m_alphaPlane);
         w.String(m.m_bump);
     }
-    return w.Take();
+}
+
+}  // namespace
+
+std::string SerializeNativeFile(const CKinovela& scene, const CTimeline& t)
+{
+    std::string out;
+    out.reserve(NativeFileSize(scene));
+    StringSink sink(out);
+    Serialize(scene, t, sink);
+    return out;
 }
 
 WriteResult WriteNativeFile(const std::string& path, const CKinovela& scene, const CTimeline& t,
                             const ProgressFn& progress)
 {
-    const std::string data = SerializeNativeFile(scene, t);
-    return WriteFileAtomically(path, data, progress);
+    return WriteFileAtomically(
+        path, [&](ByteSink& sink) { Serialize(scene, t, sink); }, NativeFileSize(scene), progress);
 }
 
 }  // namespace kinovela

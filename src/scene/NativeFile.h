@@ -36,6 +36,8 @@ NativeReadResult ReadNativeFile(const std::string& path, CKinovela& scene, CTime
                                 const ProgressFn& progress = {});
 
 std::string SerializeNativeFile(const CKinovela& scene, const CTimeline& t);
+// The exact size in bytes of the file SerializeNativeFile produces.
+std::size_t NativeFileSize(const CKinovela& scene);
 // Serialises and writes atomically; a failed write leaves the old file.
 WriteResult WriteNativeFile(const std::string& path, const CKinovela& scene, const CTimeline& t,
                             const ProgressFn& progress = {});

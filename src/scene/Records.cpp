@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cassert>
 
+#include "common/Memory.h"
+
 namespace kinovela {
 
 Matrix4 CAnimation::PoseMatrix(float k) const
@@ -43,9 +45,11 @@ void CModel::LinkVertexFaces()
         for (int idx : f.Indices())
             if (idx >= 0 && static_cast<std::size_t>(idx) < nv) ++counts[static_cast<std::size_t>(idx) + 1];
     for (std::size_t v = 0; v < nv; ++v) counts[v + 1] += counts[v];
-    m_vertexFaceStart = counts;
-    m_vertexFaces.assign(counts[nv], 0);
-    std::vector<std::uint32_t> fill(counts.begin(), counts.end() - 1);
+    m_vertexFaceStart = std::move(counts);
+    m_vertexFaces.clear();
+    ReserveLarge(m_vertexFaces, m_vertexFaceStart[nv]);
+    m_vertexFaces.resize(m_vertexFaceStart[nv]);
+    std::vector<std::uint32_t> fill(m_vertexFaceStart.begin(), m_vertexFaceStart.end() - 1);
     for (std::size_t fi = 0; fi < m_faces.size(); ++fi)
         for (int idx : m_faces[fi].Indices())
             if (idx >= 0 && static_cast<std::size_t>(idx) < nv)

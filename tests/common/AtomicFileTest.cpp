@@ -74,3 +74,36 @@ TEST(AtomicFile, ReadWholeFile)
 
 }  // namespace
 }  // namespace kinovela
+
+namespace kinovela {
+namespace {
+
+TEST(Progress, ThrottleReportsABoundedNumberOfTimesAndEnds)
+{
+    int calls = 0;
+    std::uint64_t last = 0, lastTotal = 0;
+    const ProgressFn fn = [&](std::uint64_t done, std::uint64_t total) {
+        ++calls;
+        EXPECT_GE(done, last);
+        last = done;
+        lastTotal = total;
+    };
+    ProgressThrottle t(fn, 1'000'000);
+    for (std::uint64_t i = 0; i <= 1'000'000; ++i) t.Report(i);
+    t.Finish();
+    EXPECT_LE(calls, 130);
+    EXPECT_GE(calls, 100);
+    EXPECT_EQ(last, 1'000'000u);
+    EXPECT_EQ(lastTotal, 1'000'000u);
+
+    // Writes report through the same throttle, ending at the full size.
+    test::TempDir dir;
+    calls = 0;
+    last = 0;
+    ASSERT_TRUE(WriteFileAtomically(dir.File("p.bin"), std::string(5u << 20, 'p'), fn).ok);
+    EXPECT_GE(calls, 1);
+    EXPECT_EQ(last, 5u << 20);
+}
+
+}  // namespace
+}  // namespace kinovela

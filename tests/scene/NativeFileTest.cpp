@@ -58,6 +58,7 @@ TEST(NativeFile, EmptySceneIs84Bytes)
                                  F32(30.0f) + I32(1) + F32(0) + F32(0) + F32(-2000) + F32(20) + F32(10) + F32(0) +
                                  F32(1) + F32(1) + F32(1) + I32(0);
     EXPECT_EQ(bytes.size(), 84u);
+    EXPECT_EQ(NativeFileSize(s), 84u);
     EXPECT_EQ(bytes, expected);
 }
 
@@ -72,6 +73,7 @@ TEST(NativeFile, StringLengthPrefixes)
     m.m_bump = std::string(70000, 'b');
     s.m_materials.push_back(m);
     const std::string bytes = SerializeNativeFile(s, t);
+    EXPECT_EQ(NativeFileSize(s), bytes.size());
     const std::size_t at = 84 + 4;  // after the empty scene and the material id
     EXPECT_EQ(bytes.substr(at, 3), std::string("\xFF\x2C\x01", 3)) << "0xFF then 16-bit 300";
     const std::size_t tex = at + 3 + 300 + 36;
@@ -95,6 +97,7 @@ TEST(NativeFile, RoundTripIsByteExact)
     // Frame lists longer than the range (after a deletion) are kept whole.
     ASSERT_TRUE(s.DeleteFrames(t, 20, 29));
     const std::string first = SerializeNativeFile(s, t);
+    EXPECT_EQ(NativeFileSize(s), first.size());
 
     CKinovela back;
     CTimeline bt;

@@ -1,0 +1,24 @@
+#include "common/Memory.h"
+
+#include <sys/mman.h>
+
+#include <cstdint>
+
+namespace kinovela {
+
+void AdviseHugePages(void* data, std::size_t bytes)
+{
+#ifdef MADV_HUGEPAGE
+    constexpr std::uintptr_t kHuge = 2u << 20;
+    if (bytes < 2 * kHuge || data == nullptr) return;
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
+    const std::uintptr_t last = (begin + bytes) & ~(kHuge - 1);
+    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
+
+}  // namespace kinovela
