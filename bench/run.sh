@@ -17,6 +17,9 @@ data=bench/data
 
 KINOVELA_BENCH_DATA=$data "$build/bench/kinovela_bench"
 
+stats=$(mktemp)
+trap 'rm -f "$stats"' EXIT
+
 # Best and median wall time, and peak resident memory, of a whole command.
 measure() {
   local label=$1
@@ -24,7 +27,8 @@ measure() {
   local times=() rss=0
   for ((i = 0; i < runs; i++)); do
     local out
-    out=$( { /usr/bin/time -f "%e %M" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -n 1)
+    /usr/bin/time -o "$stats" -f "%e %M" "$@" >/dev/null 2>&1
+    out=$(tail -n 1 "$stats")
     times+=("${out% *}")
     local r=${out#* }
     ((r > rss)) && rss=$r
