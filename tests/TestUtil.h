@@ -2,6 +2,8 @@
 // importing a document held in a string.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -23,6 +25,14 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+// Component-wise closeness of two vectors.
+inline void ExpectNear(const CVector& a, const CVector& b, float eps = 1e-3f)
+{
+    EXPECT_NEAR(a.m_x, b.m_x, eps);
+    EXPECT_NEAR(a.m_y, b.m_y, eps);
+    EXPECT_NEAR(a.m_z, b.m_z, eps);
+}
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& data);

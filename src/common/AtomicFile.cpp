@@ -129,19 +129,31 @@ FileContents::~FileContents()
     if (m_map) ::munmap(m_map, m_mapSize);
 }
 
-bool FileContents::Open(const std::string& path, std::string& error, const ProgressFn& progress)
+namespace {
+
+// Opens a file that is not a folder for reading; -1 with a reason otherwise.
+int OpenForReading(const std::string& path, struct stat& st, std::string& error)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         error = Reason("cannot open", path, errno);
-        return false;
+        return -1;
     }
-    struct stat st{};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         error = Reason("cannot read", path, S_ISDIR(st.st_mode) ? EISDIR : errno);
         ::close(fd);
-        return false;
+        return -1;
     }
+    return fd;
+}
+
+}  // namespace
+
+bool FileContents::Open(const std::string& path, std::string& error, const ProgressFn& progress)
+{
+    struct stat st{};
+    const int fd = OpenForReading(path, st, error);
+    if (fd < 0) return false;
     if (S_ISREG(st.st_mode) && st.st_size > 0) {
         // Mapping avoids copying the file and zero-filling a buffer for it.
         const auto size = static_cast<std::size_t>(st.st_size);
@@ -163,17 +175,9 @@ bool FileContents::Open(const std::string& path, std::string& error, const Progr
 
 bool ReadWholeFile(const std::string& path, std::string& out, std::string& error, const ProgressFn& progress)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = Reason("cannot open", path, errno);
-        return false;
-    }
     struct stat st{};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        error = Reason("cannot read", path, S_ISDIR(st.st_mode) ? EISDIR : errno);
-        ::close(fd);
-        return false;
-    }
+    const int fd = OpenForReading(path, st, error);
+    if (fd < 0) return false;
     out.clear();
     // The size is a hint only: a file that grows or shrinks while it is read
     // is read to its real end.

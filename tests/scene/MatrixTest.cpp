@@ -5,17 +5,14 @@
 #include <cmath>
 #include <random>
 
+#include "TestUtil.h"
+
 #include "scene/Records.h"
 
 namespace kinovela {
 namespace {
 
-void ExpectNear(const CVector& a, const CVector& b, float eps = 1e-3f)
-{
-    EXPECT_NEAR(a.m_x, b.m_x, eps);
-    EXPECT_NEAR(a.m_y, b.m_y, eps);
-    EXPECT_NEAR(a.m_z, b.m_z, eps);
-}
+using test::ExpectNear;
 
 constexpr float kQuarter = 1.5707963267948966f;
 

@@ -5,15 +5,12 @@
 #include <cmath>
 #include <random>
 
+#include "TestUtil.h"
+
 namespace kinovela {
 namespace {
 
-void ExpectNear(const CVector& a, const CVector& b, float eps = 1e-3f)
-{
-    EXPECT_NEAR(a.m_x, b.m_x, eps);
-    EXPECT_NEAR(a.m_y, b.m_y, eps);
-    EXPECT_NEAR(a.m_z, b.m_z, eps);
-}
+using test::ExpectNear;
 
 // The pose applied step by step, the way it is described to users.
 CVector Steps(const CVector& x, const CVector& pivot, const CAnimation& a)
