@@ -1,0 +1,10 @@
+// Texts the document hands to the user interface to show.
+#pragma once
+
+namespace kinovela::msg {
+
+inline constexpr const char* kFrameOutOfRange = "フレーム番号が範囲外です！";
+inline constexpr const char* kSelectModel = "モデルを選択してください！";
+inline constexpr const char* kDocumentTitle = "Kinovela";
+
+}  // namespace kinovela::msg
