@@ -288,6 +288,17 @@ void WriteText(std::string& out, const std::string& file, const LoadOutcome& lo,
 
 }  // namespace
 
+std::string FormatInfo(const std::string& file, const LoadOutcome& outcome, const CKinovela& scene,
+                       const CTimeline& t, const InfoOptions& options)
+{
+    std::string out;
+    if (options.json)
+        WriteJson(out, file, outcome, scene, t, options);
+    else
+        WriteText(out, file, outcome, scene, t, options);
+    return out;
+}
+
 int RunInfo(const std::vector<std::string>& files, const InfoOptions& options)
 {
     int status = 0;
@@ -304,13 +315,8 @@ int RunInfo(const std::vector<std::string>& files, const InfoOptions& options)
             status = 1;
             std::fprintf(stderr, "kinovela-cli: %s\n", lo.error.c_str());
         }
-        std::string out;
-        if (options.json) {
-            WriteJson(out, file, lo, scene, timeline, options);
-        } else {
-            if (i > 0) out += '\n';
-            WriteText(out, file, lo, scene, timeline, options);
-        }
+        std::string out = (i > 0 && !options.json) ? "\n" : "";
+        out += FormatInfo(file, lo, scene, timeline, options);
         if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) return 1;
     }
     if (std::fflush(stdout) != 0) return 1;

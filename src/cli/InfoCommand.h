@@ -3,12 +3,19 @@
 #include <string>
 #include <vector>
 
+#include "cli/SceneFiles.h"
+#include "scene/Kinovela.h"
+
 namespace kinovela::cli {
 
 struct InfoOptions {
     bool json = false;
     bool frames = false;  // every stored pose of every model
 };
+
+// The summary of one scene, as text or as one line of JSON.
+std::string FormatInfo(const std::string& file, const LoadOutcome& outcome, const CKinovela& scene,
+                       const CTimeline& t, const InfoOptions& options);
 
 // Prints a summary of each file; returns the process exit status (0, or 1
 // when any file could not be read).

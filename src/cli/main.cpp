@@ -9,6 +9,7 @@
 
 #include "cli/InfoCommand.h"
 #include "cli/SceneFiles.h"
+#include "cli/Script.h"
 #include "cli/Terminal.h"
 #include "scene/NativeFile.h"
 
@@ -24,6 +25,8 @@ constexpr const char* kUsage =
     "      file and line; --frames adds every stored pose.\n"
     "  kinovela-cli convert IN OUT.kvl\n"
     "      Read a .mqo or .kvl file and save it as a Kinovela scene.\n"
+    "  kinovela-cli run SCRIPT [--out FILE.kvl]\n"
+    "      Run a command script (see the README); --out saves the final scene.\n"
     "  kinovela-cli --help | --version\n"
     "\n"
     "Exit status: 0 success, 1 a file could not be read or written, 2 usage error.\n";
@@ -91,6 +94,26 @@ int Convert(const std::vector<std::string>& args)
     return 0;
 }
 
+int RunCommand(const std::vector<std::string>& args)
+{
+    std::string script, out;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--out") {
+            if (i + 1 >= args.size()) return Usage("--out needs a file name");
+            out = args[++i];
+        } else if (args[i].size() > 1 && args[i][0] == '-') {
+            return Usage("unknown option for run: " + args[i]);
+        } else if (script.empty()) {
+            script = args[i];
+        } else {
+            return Usage("run takes one script");
+        }
+    }
+    if (script.empty()) return Usage("run needs a script");
+    if (!out.empty() && !cli::HasExtension(out, ".kvl")) return Usage("--out writes Kinovela scenes: the file must end in .kvl");
+    return cli::RunScriptFile(script, out);
+}
+
 int Run(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -107,6 +130,7 @@ int Run(int argc, char** argv)
     }
     if (cmd == "info") return Info(args);
     if (cmd == "convert") return Convert(args);
+    if (cmd == "run") return RunCommand(args);
     return Usage("unknown command: " + cmd);
 }
 

@@ -171,6 +171,41 @@ class CliTest(unittest.TestCase):
                 code, _, _ = run("info", "--json", p)
                 self.assertIn(code, (0, 1), p)
 
+    def test_sample_script(self):
+        out = self.path("wave.kvl")
+        script = os.path.join(SOURCE, "samples", "robot_arm_wave.kvs")
+        code, stdout, err = run("run", script, "--out", out)
+        self.assertEqual(code, 0, err)
+        self.assertIn('"手首"', stdout)
+        code, info, _ = run("info", "--json", "--frames", out)
+        doc = json.loads(info)
+        names = [m["name"] for m in doc["models"]]
+        self.assertEqual([m["parent"] for m in doc["models"]], [-99, 0, 1, 2, 3, 3])
+        upper = doc["models"][names.index("upper_arm")]
+        self.assertEqual(upper["keys"], [0, 30])
+        self.assertEqual(upper["poses"][30]["rotation"], [0, 0, -35])
+        self.assertEqual(upper["poses"][15]["rotation"], [0, 0, -17.5])
+        self.assertEqual(upper["poses"][45]["rotation"], [0, 0, -35], "held after the last key")
+        wrist = doc["models"][names.index("手首")]
+        self.assertEqual(wrist["poses"][30]["rotation"], [0, 90, 0])
+        # The walk nests the chain: enter 0..3, the two fingers, then leave 3..0.
+        self.assertEqual(doc["walk"], [[0, 0], [1, 0], [1, 1], [1, 2], [1, 3], [1, 4], [2, 4], [1, 5], [2, 5],
+                                       [2, 3], [2, 2], [2, 1], [2, 0], [3, 5]])
+
+    def test_script_errors(self):
+        script = self.path("bad.kvs")
+        with open(script, "w", encoding="utf-8") as f:
+            f.write("open %s\nsave kept.kvl\nselect nobody\n" % self.sample)
+        code, out, err = run("run", script, "--out", self.path("out.kvl"))
+        self.assertEqual(code, 1)
+        self.assertEqual(err.strip(), script + ':3: no model is named "nobody"')
+        self.assertEqual(out, "")
+        self.assertEqual(sorted(os.listdir(self.tmp)), ["bad.kvs"], "a failed script writes nothing")
+        self.assertEqual(run("run")[0], 2)
+        self.assertEqual(run("run", script, "--out")[0], 2)
+        self.assertEqual(run("run", script, "--out", "x.obj")[0], 2)
+        self.assertEqual(run("run", self.path("missing.kvs"))[0], 1)
+
     def test_closed_stdout_is_a_failure_not_a_signal(self):
         p = subprocess.Popen([CLI, "info", "--frames", self.sample], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         p.stdout.close()

@@ -1,0 +1,418 @@
+#include "cli/Script.h"
+
+#include <charconv>
+#include <cstdio>
+#include <functional>
+#include <map>
+
+#include "cli/InfoCommand.h"
+#include "common/AtomicFile.h"
+#include "common/TextCodec.h"
+#include "document/DocumentMessages.h"
+#include "document/HeadlessViews.h"
+#include "document/KinoDoc.h"
+#include "scene/NativeFile.h"
+
+namespace kinovela::cli {
+
+namespace {
+
+struct LineError {
+    std::string reason;
+};
+
+[[noreturn]] void Fail(std::string reason) { throw LineError{std::move(reason)}; }
+
+// Splits a line into words; double quotes group a word with blanks in it.
+std::vector<std::string> Words(const std::string& line)
+{
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
+        if (i >= line.size()) break;
+        std::string w;
+        if (line[i] == '"') {
+            const std::size_t close = line.find('"', i + 1);
+            if (close == std::string::npos) Fail("unterminated quote");
+            w = line.substr(i + 1, close - i - 1);
+            i = close + 1;
+        } else {
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') w += line[i++];
+        }
+        words.push_back(w);
+    }
+    return words;
+}
+
+int Int(const std::string& w, const char* what)
+{
+    int v = 0;
+    const auto r = std::from_chars(w.data(), w.data() + w.size(), v);
+    if (r.ec != std::errc() || r.ptr != w.data() + w.size()) Fail(std::string(what) + " must be a whole number: " + w);
+    return v;
+}
+
+float Float(const std::string& w, const char* what)
+{
+    double v = 0;
+    const char* b = w.data();
+    if (!w.empty() && w[0] == '+') ++b;
+    const auto r = std::from_chars(b, w.data() + w.size(), v);
+    if (r.ec != std::errc() || r.ptr != w.data() + w.size() || w.empty())
+        Fail(std::string(what) + " must be a number: " + w);
+    return static_cast<float>(v);
+}
+
+class Interpreter {
+public:
+    Interpreter(ScriptResult& result, std::string baseDir)
+        : m_result(result), m_baseDir(std::move(baseDir)), m_doc(m_scene, m_timeline), m_tree(m_scene), m_controls(m_doc)
+    {
+        m_doc.AddView(&m_tree);
+        m_doc.AddView(&m_controls);
+        m_doc.OnNewDocument();
+        Register();
+    }
+
+    void Run(const std::vector<std::string>& words)
+    {
+        const auto it = m_commands.find(words[0]);
+        if (it == m_commands.end()) Fail("unknown command: " + words[0]);
+        const Command& c = it->second;
+        const int args = static_cast<int>(words.size()) - 1;
+        if (args < c.minArgs || args > c.maxArgs) Fail("usage: " + words[0] + (c.usage.empty() ? "" : " " + c.usage));
+        c.run(std::vector<std::string>(words.begin() + 1, words.end()));
+    }
+
+    // Paths in a script are relative to the script's folder.
+    std::string Path(const std::string& p) const
+    {
+        if (p.empty() || p[0] == '/' || m_baseDir.empty()) return p;
+        return m_baseDir + "/" + p;
+    }
+
+    void SaveTo(const std::string& path)
+    {
+        if (PathExtension(path) != "kvl") Fail("save writes Kinovela scenes: the file must end in .kvl");
+        m_result.files.emplace_back(path, SerializeNativeFile(m_scene, m_timeline));
+        m_doc.SetPathName(path);
+        m_doc.SetModified(false);
+    }
+
+private:
+    struct Command {
+        int minArgs;
+        int maxArgs;
+        std::string usage;
+        std::function<void(const std::vector<std::string>&)> run;
+    };
+
+    void Add(const std::string& name, int minArgs, int maxArgs, std::string usage,
+             std::function<void(const std::vector<std::string>&)> run)
+    {
+        m_commands[name] = Command{minArgs, maxArgs, std::move(usage), std::move(run)};
+    }
+
+    CModel& Selected()
+    {
+        CModel* m = m_scene.SelectedModel();
+        if (!m) Fail(msg::kSelectModel);
+        return *m;
+    }
+
+    // A model by UTF-8 name or by "#index".
+    int FindModel(const std::string& spec)
+    {
+        if (spec.size() > 1 && spec[0] == '#') {
+            const int i = Int(spec.substr(1), "a model index");
+            if (i < 0 || static_cast<std::size_t>(i) >= m_scene.m_models.size())
+                Fail("no model #" + spec.substr(1) + " (the scene has " + std::to_string(m_scene.m_models.size()) +
+                     " models)");
+            return i;
+        }
+        const int i = m_scene.FindModel(Utf8ToCp932(spec));
+        if (i == kNoModel) Fail("no model is named \"" + spec + "\"");
+        return i;
+    }
+
+    void Warn(const DocResult& r)
+    {
+        for (const std::string& w : r.warnings) m_result.warnings.push_back(Cp932ToUtf8(w));
+    }
+
+    CVector Vector(const std::vector<std::string>& a)
+    {
+        return {Float(a[0], "X"), Float(a[1], "Y"), Float(a[2], "Z")};
+    }
+
+    void Register();
+
+    ScriptResult& m_result;
+    std::string m_baseDir;
+    CKinovela m_scene;
+    CTimeline m_timeline;
+    CKinoDoc m_doc;
+    HeadlessTree m_tree;
+    HeadlessControls m_controls;
+    std::map<std::string, Command> m_commands;
+};
+
+void Interpreter::Register()
+{
+    CKinoDoc& doc = m_doc;
+    CKinovela& scene = m_scene;
+    CTimeline& t = m_timeline;
+
+    Add("new", 0, 0, "", [&](auto&) { doc.OnNewDocument(); });
+    Add("open", 1, 1, "PATH", [&, this](auto& a) {
+        const std::string ext = PathExtension(a[0]);
+        if (ext != "kvl" && ext != "mqo") Fail("open reads .kvl and .mqo files");
+        const DocResult r = doc.OnOpenDocument(Path(a[0]));
+        Warn(r);
+        if (!r.ok || !r.message.empty()) Fail(Cp932ToUtf8(r.message));
+    });
+    Add("add-model", 1, 1, "PATH", [&, this](auto& a) {
+        const DocResult r = doc.AddModels(Path(a[0]));
+        Warn(r);
+        if (!r.ok) Fail(r.message);
+    });
+    Add("save", 0, 1, "[PATH]", [&, this](auto& a) {
+        if (a.empty() && doc.PathName().empty()) Fail("the document has no file yet: save PATH");
+        SaveTo(a.empty() ? doc.PathName() : Path(a[0]));
+    });
+    Add("select", 1, 1, "NAME|#INDEX|none", [&, this](auto& a) {
+        if (a[0] == "none") {
+            doc.ClickTreeItem(kNoModel);
+            return;
+        }
+        const int i = FindModel(a[0]);
+        // A hidden model is chosen as its tree item's right click chooses it.
+        if (scene.m_models[static_cast<std::size_t>(i)].m_visible == 1)
+            doc.ClickTreeItem(i);
+        else
+            doc.RightClickTreeItem(i);
+    });
+    Add("frame", 1, 1, "N", [&, this](auto& a) {
+        m_controls.m_currentFrameField = Int(a[0], "the frame");
+        doc.OnCurrentFrameEditLeft();
+    });
+    Add("last-frame", 1, 1, "N", [&, this](auto& a) {
+        const int v = Int(a[0], "the last frame");
+        if (v < 0 || v > kMaxLastFrame) Fail("the last frame must lie in 0.." + std::to_string(kMaxLastFrame));
+        m_controls.m_lastFrameField = v;
+        doc.OnLastFrameEditLeft();
+    });
+    Add("fps", 1, 1, "N", [&, this](auto& a) {
+        Float(a[0], "the frame rate");
+        m_controls.m_fpsField = a[0];
+        doc.OnFpsChanged();
+    });
+    Add("mode", 1, 1, "move|rotate|scale", [&](auto& a) {
+        if (a[0] == "move")
+            doc.OnModeMove();
+        else if (a[0] == "rotate")
+            doc.OnModeRotate();
+        else if (a[0] == "scale")
+            doc.OnModeScale();
+        else
+            Fail("usage: mode move|rotate|scale");
+    });
+    Add("target", 1, 1, "camera|model", [&](auto& a) {
+        if (a[0] == "camera")
+            doc.OnMouseCamera();
+        else if (a[0] == "model")
+            doc.OnMouseModel();
+        else
+            Fail("usage: target camera|model");
+    });
+    Add("set", 3, 3, "X Y Z", [&, this](auto& a) {
+        m_controls.m_vectorField = Vector(a);
+        doc.OnVectorEditLeft();
+    });
+    Add("nudge", 3, 3, "X Y Z", [&, this](auto& a) {
+        const CVector d = Vector(a);
+        // A press records the pose; the drag then adds to it.
+        scene.PushUndoForSelection(t);
+        if (doc.m_transformMode == 0)
+            scene.AddPosition(t, d);
+        else if (doc.m_transformMode == 1)
+            scene.AddRotation(t, d);
+        else
+            scene.AddScale(t, d);
+        doc.SetModified();
+    });
+    Add("key", 1, 3, "add|delete [all] [FRAME]", [&, this](auto& a) {
+        const bool add = a[0] == "add";
+        if (!add && a[0] != "delete") Fail("usage: key add|delete [all] [FRAME]");
+        std::size_t k = 1;
+        const bool all = k < a.size() && a[k] == "all";
+        if (all) ++k;
+        if (a.size() > k + 1) Fail("usage: key add|delete [all] [FRAME]");
+        Selected();
+        if (k < a.size())
+            doc.OnKeyFrameDialog(Int(a[k], "the frame"), (add ? 0 : 2) + (all ? 1 : 0));
+        else if (add)
+            doc.OnAddKey(all);
+        else
+            doc.OnDeleteKey(all);
+    });
+    Add("insert-frames", 2, 2, "AFTER COUNT", [&](auto& a) {
+        const std::string m = doc.OnInsertFrames(Int(a[0], "AFTER"), Int(a[1], "COUNT"));
+        if (!m.empty()) Fail(m);
+    });
+    Add("delete-frames", 2, 2, "FIRST LAST", [&](auto& a) {
+        const std::string m = doc.OnDeleteFrames(Int(a[0], "FIRST"), Int(a[1], "LAST"));
+        if (!m.empty()) Fail(m);
+    });
+    Add("next", 0, 0, "", [&](auto&) { doc.OnNextFrame(); });
+    Add("prev", 0, 0, "", [&](auto&) { doc.OnPrevFrame(); });
+    Add("first", 0, 0, "", [&](auto&) { doc.OnFirstFrame(); });
+    Add("last", 0, 0, "", [&](auto&) { doc.OnLastFrame(); });
+    Add("next-key", 0, 0, "", [&](auto&) { doc.OnNextKey(); });
+    Add("prev-key", 0, 0, "", [&](auto&) { doc.OnPrevKey(); });
+    Add("play", 0, 0, "", [&](auto&) {
+        // There is no clock in a script: play the range once, frame by
+        // frame as the playback timer does, and stop where it started.
+        const int start = t.m_current;
+        doc.OnPlay();
+        for (int f = 0; f <= t.m_last; ++f)
+            if (t.Step(1) > t.m_last) t.m_current = 0;
+        t.m_current = start;
+        doc.OnStop();
+    });
+    Add("undo", 0, 0, "", [&](auto&) {
+        if (!doc.GetState(ID_EDIT_UNDO).enabled) Fail("nothing to undo");
+        doc.OnEditUndo();
+    });
+    Add("redo", 0, 0, "", [&](auto&) {
+        if (!doc.GetState(ID_EDIT_REDO).enabled) Fail("nothing to redo");
+        doc.OnEditRedo();
+    });
+    Add("copy-animation", 0, 0, "", [&](auto&) {
+        const std::string m = doc.OnCopyAnimation();
+        if (!m.empty()) Fail(m);
+    });
+    Add("paste-animation", 0, 0, "", [&](auto&) {
+        const std::string m = doc.OnPasteAnimation();
+        if (!m.empty()) Fail(m);
+    });
+    Add("rename", 1, 1, "NEW", [&, this](auto& a) {
+        Selected();
+        if (a[0].empty()) Fail("a model needs a name");
+        doc.RenameSelected(Utf8ToCp932(a[0]));
+    });
+    Add("parent", 1, 1, "NAME|#INDEX|root", [&, this](auto& a) {
+        Selected();
+        const int target = a[0] == "root" ? kNoModel : FindModel(a[0]);
+        if (!doc.Reparent(scene.m_selected, target, false))
+            Fail("a model cannot go under itself or one of its descendants");
+    });
+    Add("hide", 0, 0, "", [&, this](auto&) {
+        if (Selected().m_visible == 1) doc.ToggleVisibility(scene.m_selected);
+    });
+    Add("show", 0, 0, "", [&, this](auto&) {
+        if (Selected().m_visible != 1) doc.ToggleVisibility(scene.m_selected);
+    });
+    Add("delete-model", 0, 0, "", [&, this](auto&) {
+        Selected();
+        doc.DeleteSelectedModel();
+    });
+    Add("smooth", 1, 1, "on|off", [&](auto& a) {
+        if (a[0] != "on" && a[0] != "off") Fail("usage: smooth on|off");
+        if ((scene.m_smooth == 1) != (a[0] == "on")) doc.OnSmooth();
+    });
+    Add("camera-reset", 0, 0, "", [&](auto&) { doc.OnCameraReset(); });
+    Add("background", 3, 3, "R G B", [&](auto& a) {
+        std::uint32_t c = 0;
+        for (int i = 0; i < 3; ++i) {
+            const int v = Int(a[static_cast<std::size_t>(i)], "a colour component");
+            if (v < 0 || v > 255) Fail("colour components lie in 0..255");
+            c |= static_cast<std::uint32_t>(v) << (8 * i);
+        }
+        doc.OnBackground(c);
+    });
+    Add("print", 0, 2, "[--json] [--frames]", [&, this](auto& a) {
+        InfoOptions opt;
+        for (const std::string& w : a) {
+            if (w == "--json")
+                opt.json = true;
+            else if (w == "--frames")
+                opt.frames = true;
+            else
+                Fail("usage: print [--json] [--frames]");
+        }
+        LoadOutcome lo;
+        lo.ok = true;
+        lo.format = PathExtension(doc.PathName()) == "kvl" ? "kvl" : "";
+        lo.versionText = doc.m_versionText.empty() ? kNativeVersionText : doc.m_versionText;
+        m_result.output += FormatInfo(doc.PathName().empty() ? doc.Title() : doc.PathName(), lo, scene, t, opt);
+    });
+}
+
+}  // namespace
+
+ScriptResult RunScript(const std::string& text, const std::string& name, const std::string& outPath,
+                       const std::string& baseDir)
+{
+    ScriptResult result;
+    Interpreter interp(result, baseDir);
+    std::size_t lineNo = 0, pos = 0;
+    while (pos <= text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        ++lineNo;
+        try {
+            const std::vector<std::string> words = Words(line);
+            if (words.empty() || words[0][0] == '#') continue;
+            interp.Run(words);
+        } catch (const LineError& e) {
+            result.ok = false;
+            result.error = name + ":" + std::to_string(lineNo) + ": " + e.reason;
+            result.output.clear();
+            result.files.clear();
+            return result;
+        }
+    }
+    if (!outPath.empty()) {
+        try {
+            interp.SaveTo(outPath);
+        } catch (const LineError& e) {
+            result.error = name + ": --out: " + e.reason;
+            result.files.clear();
+            return result;
+        }
+    }
+    result.ok = true;
+    return result;
+}
+
+int RunScriptFile(const std::string& path, const std::string& outPath)
+{
+    std::string text, error;
+    if (!ReadWholeFile(path, text, error)) {
+        std::fprintf(stderr, "kinovela-cli: %s\n", error.c_str());
+        return 1;
+    }
+    const std::size_t slash = path.find_last_of('/');
+    const ScriptResult r = RunScript(text, path, outPath, slash == std::string::npos ? "" : path.substr(0, slash));
+    for (const std::string& w : r.warnings) std::fprintf(stderr, "kinovela-cli: warning: %s\n", w.c_str());
+    if (!r.ok) {
+        std::fprintf(stderr, "%s\n", r.error.c_str());
+        return 1;
+    }
+    for (const auto& [file, bytes] : r.files) {
+        const WriteResult w = WriteFileAtomically(file, bytes);
+        if (!w.ok) {
+            std::fprintf(stderr, "kinovela-cli: %s\n", w.error.c_str());
+            return 1;
+        }
+    }
+    if (std::fwrite(r.output.data(), 1, r.output.size(), stdout) != r.output.size() || std::fflush(stdout) != 0)
+        return 1;
+    return 0;
+}
+
+}  // namespace kinovela::cli

@@ -1,0 +1,31 @@
+// Command scripts: one command per line, driving the document's commands the
+// way the editor's menus, fields and mouse do. Nothing is written (no file,
+// no output) unless the whole script succeeds.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kinovela::cli {
+
+struct ScriptResult {
+    bool ok = false;
+    std::string error;   // "SCRIPT:LINE: reason" when a line failed
+    std::string output;  // what print commands produced
+    std::vector<std::string> warnings;
+    // Files saved by the script, in order: path and bytes. Written by the
+    // caller once the script has succeeded.
+    std::vector<std::pair<std::string, std::string>> files;
+};
+
+// Runs the script text; `name` labels the error messages. Relative paths
+// inside the script are taken from `baseDir` (empty: the current folder).
+// `outPath`, when not empty, receives the final scene as a native file.
+ScriptResult RunScript(const std::string& text, const std::string& name, const std::string& outPath,
+                       const std::string& baseDir = {});
+
+// Runs the script file and writes its files and output; returns the exit
+// status (0, 1 for a failed line or file, 2 when the script cannot be read).
+int RunScriptFile(const std::string& path, const std::string& outPath);
+
+}  // namespace kinovela::cli

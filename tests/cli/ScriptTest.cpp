@@ -1,0 +1,155 @@
+#include "cli/Script.h"
+
+#include <gtest/gtest.h>
+
+#include "TestUtil.h"
+#include "scene/NativeFile.h"
+
+namespace kinovela::cli {
+namespace {
+
+class Script : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::WriteFile(dir.File("arm.mqo"),
+                        test::Mqo(test::MqoObject("base", "0 0 0\n1 0 0\n0 1 0", "3 V(0 1 2)") +
+                                  test::MqoObject("\x8E\xE8\x8E\xF1", "0 0 0\n1 0 0\n0 1 0", "3 V(0 1 2)")));
+    }
+    ScriptResult Run(const std::string& text, const std::string& out = {})
+    {
+        return RunScript(text, "test.kvs", out, dir.Path().string());
+    }
+    // Reads back the first file the script saved.
+    bool Saved(const ScriptResult& r, CKinovela& scene, CTimeline& t)
+    {
+        return !r.files.empty() && ReadNativeData(r.files[0].second, "saved.kvl", scene, t).ok;
+    }
+    test::TempDir dir;
+};
+
+TEST_F(Script, AnimatesAndSaves)
+{
+    const ScriptResult r = Run(
+        "# comment\n"
+        "open arm.mqo\n"
+        "  \n"
+        "select 手首\n"
+        "parent base\n"
+        "select #1\n"
+        "frame 30\n"
+        "mode rotate\n"
+        "set 0 0 90\n"
+        "key add\n"
+        "frame 15\n"
+        "mode move\n"
+        "nudge 5 0 0\n"
+        "fps 24\n"
+        "save out.kvl\n"
+        "print --json\n");
+    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_EQ(r.files.size(), 1u);
+    EXPECT_EQ(r.files[0].first, dir.File("out.kvl")) << "relative to the script's folder";
+    CKinovela s;
+    CTimeline t;
+    ASSERT_TRUE(Saved(r, s, t));
+    EXPECT_EQ(t.m_fps, 24.0f);
+    const CModel& wrist = s.m_models[1];
+    EXPECT_EQ(wrist.m_parent, 0);
+    EXPECT_EQ(wrist.m_frames[30].m_key, 1);
+    EXPECT_EQ(wrist.m_frames[30].m_rotation, CVector(0, 0, 90));
+    EXPECT_EQ(wrist.m_frames[15].m_rotation, CVector(0, 0, 45));
+    EXPECT_EQ(wrist.m_frames[15].m_position, CVector(5, 0, 0));
+    EXPECT_NE(r.output.find("\"name\":\"手首\""), std::string::npos);
+}
+
+TEST_F(Script, UndoRedoAndOutFile)
+{
+    const ScriptResult r = Run(
+        "open arm.mqo\n"
+        "select base\n"
+        "frame 5\n"
+        "set 1 2 3\n"
+        "set 4 5 6\n"
+        "undo\n",
+        dir.File("final.kvl"));
+    ASSERT_TRUE(r.ok) << r.error;
+    CKinovela s;
+    CTimeline t;
+    ASSERT_TRUE(Saved(r, s, t));
+    EXPECT_EQ(s.m_models[0].m_frames[5].m_position, CVector(1, 2, 3));
+}
+
+TEST_F(Script, ABadLineStopsEverythingAndWritesNothing)
+{
+    struct Case {
+        const char* line;
+        const char* reason;
+    };
+    for (const Case& c : {
+             Case{"frobnicate", "unknown command: frobnicate"},
+             Case{"frame x", "the frame must be a whole number: x"},
+             Case{"set 1 2", "usage: set X Y Z"},
+             Case{"select nobody", "no model is named \"nobody\""},
+             Case{"select #9", "no model #9"},
+             Case{"key add", "モデルを選択してください！"},
+             Case{"insert-frames 99 1", "フレーム番号が範囲外です！"},
+             Case{"undo", "nothing to undo"},
+             Case{"open missing.kvl", "missing.kvl"},
+             Case{"open notes.txt", "open reads .kvl and .mqo files"},
+             Case{"save out.obj", "save writes Kinovela scenes"},
+             Case{"last-frame -1", "the last frame must lie in"},
+             Case{"select \"base", "unterminated quote"},
+         }) {
+        const ScriptResult r = Run(std::string("open arm.mqo\nsave first.kvl\nprint\n") + c.line + "\nsave later.kvl\n");
+        EXPECT_FALSE(r.ok) << c.line;
+        EXPECT_EQ(r.error.rfind("test.kvs:4: ", 0), 0u) << r.error;
+        EXPECT_NE(r.error.find(c.reason), std::string::npos) << r.error;
+        EXPECT_TRUE(r.files.empty());
+        EXPECT_TRUE(r.output.empty());
+    }
+}
+
+TEST_F(Script, HierarchyCommands)
+{
+    ScriptResult r = Run("open arm.mqo\nselect base\nparent 手首\nselect 手首\nparent base\n");
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("test.kvs:5: a model cannot go under itself"), std::string::npos) << r.error;
+
+    r = Run("open arm.mqo\nselect base\nhide\nselect base\nrename root\nshow\nselect 手首\ndelete-model\nsave s.kvl\n");
+    ASSERT_TRUE(r.ok) << r.error;
+    CKinovela s;
+    CTimeline t;
+    ASSERT_TRUE(Saved(r, s, t));
+    ASSERT_EQ(s.m_models.size(), 1u);
+    EXPECT_EQ(s.m_models[0].m_name, "root");
+    EXPECT_EQ(s.m_models[0].m_visible, 1);
+}
+
+TEST_F(Script, FrameCommands)
+{
+    const ScriptResult r = Run(
+        "open arm.mqo\n"
+        "select base\n"
+        "last-frame 20\n"
+        "frame 99\n"
+        "key add\n"
+        "insert-frames 5 10\n"
+        "delete-frames 1 2\n"
+        "select base\n"
+        "last\n"
+        "prev-key\n"
+        "smooth off\n"
+        "play\n"
+        "save s.kvl\n");
+    ASSERT_TRUE(r.ok) << r.error;
+    CKinovela s;
+    CTimeline t;
+    ASSERT_TRUE(Saved(r, s, t));
+    EXPECT_EQ(t.m_last, 28);
+    EXPECT_EQ(s.m_smooth, 0);
+    EXPECT_EQ(s.m_models[0].m_frames[28].m_key, 1) << "frame 99 was clamped to 20, then moved by 10 - 2";
+}
+
+}  // namespace
+}  // namespace kinovela::cli
