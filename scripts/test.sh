@@ -21,7 +21,15 @@ rm -rf "$sanitize"
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$sanitize" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKINOVELA_WERROR=ON -DKINOVELA_SANITIZE=address,undefined -DKINOVELA_FUZZ=ON -DKINOVELA_BENCH=OFF
 cmake --build "$sanitize" -j "$jobs"
-(cd "$sanitize" && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+# LeakSanitizer needs to stop the process's threads with ptrace, which some
+# containers forbid; then leak checking is skipped rather than failing
+# every test for a reason that has nothing to do with the code.
+leaks=1
+if ! ASAN_OPTIONS=detect_leaks=1 "$sanitize/tests/kinovela_tests" --gtest_filter='Records.Defaults' >/dev/null 2>&1; then
+  echo "LeakSanitizer does not work here; running the sanitizer build without leak checks." >&2
+  leaks=0
+fi
+(cd "$sanitize" && ASAN_OPTIONS=detect_leaks=$leaks:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -j "$jobs")
 
 echo "All tests passed."

@@ -1,5 +1,6 @@
 #include "cli/InfoCommand.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -277,9 +278,15 @@ void WriteText(std::string& out, const std::string& file, const LoadOutcome& lo,
     }
 
     Line(out, "Hierarchy:");
-    for (const TreeItem& item : HierarchyTreeOrder(s))
-        Line(out, std::string(static_cast<std::size_t>(2 + 2 * item.depth), ' ') +
+    // Indentation stops growing at some depth, or a long chain of models
+    // would print (and hold) an output that grows with the square of its length.
+    constexpr int kMaxIndent = 32;
+    for (const TreeItem& item : HierarchyTreeOrder(s)) {
+        const int indent = std::min(item.depth, kMaxIndent);
+        Line(out, std::string(static_cast<std::size_t>(2 + 2 * indent), ' ') +
+                      (item.depth > kMaxIndent ? "(depth " + std::to_string(item.depth) + ") " : std::string()) +
                       Quoted(s.m_models[static_cast<std::size_t>(item.model)].m_name));
+    }
     std::string walk;
     for (const WalkEntry& e : s.m_hierarchyWalk)
         walk += (walk.empty() ? "" : " ") + std::to_string(e.event) + ":" + std::to_string(e.model);

@@ -1,12 +1,14 @@
 #include "common/AtomicFile.h"
 
+#include "common/Memory.h"
+
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace kinovela {
@@ -40,15 +42,30 @@ public:
             size -= static_cast<std::size_t>(w);
             m_done += static_cast<std::uint64_t>(w);
             m_throttle.Report(m_done);
+            StartWriteback();
         }
     }
     int Error() const { return m_error; }
     void Finish() { m_throttle.Finish(); }
 
 private:
+    // Starts writing each finished stretch to disk while the rest is still
+    // being produced, so that the final fsync has little left to wait for.
+    void StartWriteback()
+    {
+#ifdef SYNC_FILE_RANGE_WRITE
+        constexpr std::uint64_t kStretch = 8u << 20;
+        if (m_done - m_flushed < kStretch) return;
+        ::sync_file_range(m_fd, static_cast<off_t>(m_flushed), static_cast<off_t>(m_done - m_flushed),
+                          SYNC_FILE_RANGE_WRITE);
+        m_flushed = m_done;
+#endif
+    }
+
     int m_fd;
     ProgressThrottle m_throttle;
     std::uint64_t m_done = 0;
+    std::uint64_t m_flushed = 0;
     int m_error = 0;
 };
 
@@ -90,7 +107,17 @@ WriteResult WriteFileAtomically(const std::string& path, const std::function<voi
         return result;
     }
 
-    std::string tmp = path + ".kvtmp-XXXXXX";
+    // Saving through a symbolic link updates the file it points to and
+    // keeps the link.
+    std::string target = path;
+    if (exists) {
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
+        }
+    }
+    const std::size_t slash = target.find_last_of('/');
+    std::string tmp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".kvtmp-XXXXXX";
     const int fd = ::mkstemp(tmp.data());
     if (fd < 0) {
         result.error = Reason("cannot create a file beside", path, errno);
@@ -101,13 +128,19 @@ WriteResult WriteFileAtomically(const std::string& path, const std::function<voi
     if (::fchmod(fd, mode) != 0 && errno != EPERM) err = errno;
     FdSink sink(fd, expectedSize, progress);
     if (err == 0) {
-        produce(sink);
+        try {
+            produce(sink);
+        } catch (...) {
+            ::close(fd);
+            ::unlink(tmp.c_str());
+            throw;
+        }
         err = sink.Error();
     }
     // The data must be on disk before the rename makes it the file.
     if (err == 0 && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) err = errno;
     if (::close(fd) != 0 && err == 0) err = errno;
-    if (err == 0 && ::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
+    if (err == 0 && ::rename(tmp.c_str(), target.c_str()) != 0) err = errno;
     if (err != 0) {
         ::unlink(tmp.c_str());
         result.error = Reason("cannot write", path, err);
@@ -124,27 +157,42 @@ WriteResult WriteFileAtomically(const std::string& path, std::string_view data, 
                                progress);
 }
 
-FileContents::~FileContents()
-{
-    if (m_map) ::munmap(m_map, m_mapSize);
-}
-
 namespace {
 
-// Opens a file that is not a folder for reading; -1 with a reason otherwise.
+// Opens a regular file for reading; -1 with a reason otherwise. A FIFO or a
+// device is refused: the one would block, the other might never end.
 int OpenForReading(const std::string& path, struct stat& st, std::string& error)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         error = Reason("cannot open", path, errno);
         return -1;
     }
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        error = Reason("cannot read", path, S_ISDIR(st.st_mode) ? EISDIR : errno);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = "cannot read " + path + ": " + (S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file");
         ::close(fd);
         return -1;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
+}
+
+// Reads up to `size` bytes; false with errno set on a read error.
+bool ReadFully(int fd, char* out, std::size_t size, std::size_t& got, const ProgressFn& progress)
+{
+    ProgressThrottle throttle(progress, size);
+    got = 0;
+    while (got < size) {
+        const ssize_t r = ::read(fd, out + got, std::min<std::size_t>(size - got, 64u << 20));
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (r == 0) break;  // the file shrank while it was read
+        got += static_cast<std::size_t>(r);
+        throttle.Report(got);
+    }
+    return true;
 }
 
 }  // namespace
@@ -154,22 +202,21 @@ bool FileContents::Open(const std::string& path, std::string& error, const Progr
     struct stat st{};
     const int fd = OpenForReading(path, st, error);
     if (fd < 0) return false;
-    if (S_ISREG(st.st_mode) && st.st_size > 0) {
-        // Mapping avoids copying the file and zero-filling a buffer for it.
-        const auto size = static_cast<std::size_t>(st.st_size);
-        void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-        if (p != MAP_FAILED) {
-            ::close(fd);
-            m_map = p;
-            m_mapSize = size;
-            m_view = std::string_view(static_cast<const char*>(p), size);
-            if (progress) progress(size, size);
-            return true;
-        }
-    }
+    // Read into a buffer that is not zero-filled first (a mapping would be
+    // cheaper still, but a file cut short by another program while it is
+    // mapped would end the process with a signal).
+    const auto size = static_cast<std::size_t>(st.st_size);
+    m_buffer.reset(new char[size + 1]);
+    AdviseHugePages(m_buffer.get(), size);
+    std::size_t got = 0;
+    const bool ok = ReadFully(fd, m_buffer.get(), size, got, progress);
+    const int err = errno;
     ::close(fd);
-    if (!ReadWholeFile(path, m_copy, error, progress)) return false;
-    m_view = m_copy;
+    if (!ok) {
+        error = Reason("cannot read", path, err);
+        return false;
+    }
+    m_view = std::string_view(m_buffer.get(), got);
     return true;
 }
 
@@ -178,28 +225,16 @@ bool ReadWholeFile(const std::string& path, std::string& out, std::string& error
     struct stat st{};
     const int fd = OpenForReading(path, st, error);
     if (fd < 0) return false;
-    out.clear();
-    // The size is a hint only: a file that grows or shrinks while it is read
-    // is read to its real end.
-    const std::uint64_t hint = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
-    ProgressThrottle throttle(progress, hint);
-    out.resize(static_cast<std::size_t>(hint) + 1);
-    std::size_t done = 0;
-    for (;;) {
-        if (done == out.size()) out.resize(out.size() * 2 + 65536);
-        const ssize_t r = ::read(fd, out.data() + done, out.size() - done);
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            error = Reason("cannot read", path, errno);
-            ::close(fd);
-            return false;
-        }
-        if (r == 0) break;
-        done += static_cast<std::size_t>(r);
-        throttle.Report(done);
-    }
+    out.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t got = 0;
+    const bool ok = ReadFully(fd, out.data(), out.size(), got, progress);
+    const int err = errno;
     ::close(fd);
-    out.resize(done);
+    if (!ok) {
+        error = Reason("cannot read", path, err);
+        return false;
+    }
+    out.resize(got);
     return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -35,22 +36,16 @@ WriteResult WriteFileAtomically(const std::string& path, const std::function<voi
                                 std::uint64_t expectedSize = 0, const ProgressFn& progress = {});
 WriteResult WriteFileAtomically(const std::string& path, std::string_view data, const ProgressFn& progress = {});
 
-// A whole file in memory, mapped when it is a regular file, read otherwise.
+// A whole regular file in memory.
 class FileContents {
 public:
-    FileContents() = default;
-    ~FileContents();
-    FileContents(const FileContents&) = delete;
-    FileContents& operator=(const FileContents&) = delete;
-
-    // False with a reason in `error` when the file cannot be opened or read.
+    // False with a reason in `error` when the file cannot be opened or read,
+    // or is not a regular file.
     bool Open(const std::string& path, std::string& error, const ProgressFn& progress = {});
     std::string_view Data() const { return m_view; }
 
 private:
-    void* m_map = nullptr;
-    std::size_t m_mapSize = 0;
-    std::string m_copy;
+    std::unique_ptr<char[]> m_buffer;
     std::string_view m_view;
 };
 

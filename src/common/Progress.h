@@ -30,7 +30,7 @@ public:
     }
 
 private:
-    const ProgressFn& m_fn;
+    ProgressFn m_fn;  // a copy: callers often pass a temporary
     std::uint64_t m_total;
     std::uint64_t m_step;
     std::uint64_t m_next;

@@ -2,7 +2,9 @@
 
 #include "common/Memory.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -153,6 +155,7 @@ bool LoaderMQO::ReadMaterials()
             if (close >= count) break;
             s = close + 1;
         }
+        if (m_scene.m_nextMaterialId == INT_MAX) Fail(kMqoSceneFull, "the scene has no material ids left");
         mat.m_id = m_scene.m_nextMaterialId++;
         m_scene.m_materials.push_back(std::move(mat));
     }
@@ -180,6 +183,10 @@ void LoaderMQO::ReadObjectChunk()
         // Objects of points or lines only, and empty objects, are not models.
         m_scene.m_models.pop_back();
         return;
+    }
+    if (m_scene.m_lastListId == INT_MAX) {
+        m_scene.m_models.pop_back();
+        Fail(kMqoSceneFull, "the scene has no display-list numbers left");
     }
     model.m_listId = ++m_scene.m_lastListId;
     const bool hasParent = m_parentIndex >= 0 && static_cast<std::size_t>(m_parentIndex) < existing;
@@ -312,9 +319,11 @@ bool LoaderMQO::BuildMesh(CModel& model)
     for (const CFace& f : model.m_faces) {
         const int corners = f.IndexCount();
         if (corners == 2) {
-            // A two-point line marks the pivot; the last one wins.
-            if (inside(f))
-                model.m_pivot = model.m_vertices[static_cast<std::size_t>(f.m_indices[0])].m_pos;
+            // A two-point line marks the pivot with its first point; the last
+            // line wins.
+            const int first = f.m_indices[0];
+            if (first >= 0 && static_cast<std::size_t>(first) < nv)
+                model.m_pivot = model.m_vertices[static_cast<std::size_t>(first)].m_pos;
             else
                 ++dropped;
         } else if (corners == 3 || corners == 4) {
@@ -377,6 +386,7 @@ std::string Describe(int code, const std::string& file, std::uint64_t line, std:
     case kMqoEndOfFile: s += "unexpected end of file: "; break;
     case kMqoNotMqo: s += "not a Metasequoia document: "; break;
     case kMqoBadFormat: s += "unsupported format: "; break;
+    case kMqoSceneFull: s += "cannot add to this scene: "; break;
     default: break;
     }
     s += reason;
@@ -402,7 +412,7 @@ MqoImportResult LoadMQOStream(CKinovela& scene, const CTimeline& timeline, std::
     result.ok = result.code == kMqoOk;
     result.modelsAdded = scene.m_models.size() - result.firstNewModel;
 
-    if (scene.m_materials.empty()) {
+    if (scene.m_materials.empty() && scene.m_nextMaterialId < INT_MAX) {
         // The faces of a document without materials use the id base, which
         // is m_nextMaterialId here (0 in a fresh scene).
         CMaterial mat;
@@ -423,18 +433,31 @@ MqoImportResult LoadMQOStream(CKinovela& scene, const CTimeline& timeline, std::
 MqoImportResult LoadMQO(CKinovela& scene, const CTimeline& timeline, const std::string& path, int parentIndex,
                         const ProgressFn& progress)
 {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    struct stat st{};
-    if (f && (::fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode))) {
-        std::fclose(f);
-        f = nullptr;
-        errno = EISDIR;
+    // Only regular files: a FIFO would block and a device never ends.
+    std::string reason;
+    std::FILE* f = nullptr;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        reason = std::strerror(errno);
+    } else {
+        struct stat st{};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            reason = S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file";
+            ::close(fd);
+        } else {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            f = ::fdopen(fd, "rb");
+            if (!f) {
+                reason = std::strerror(errno);
+                ::close(fd);
+            }
+        }
     }
     if (!f) {
         MqoImportResult result;
         result.code = kMqoCannotOpen;
         result.firstNewModel = scene.m_models.size();
-        result.message = "cannot open " + path + ": " + std::strerror(errno);
+        result.message = "cannot open " + path + ": " + reason;
         return result;
     }
     MqoImportResult result = LoadMQOStream(scene, timeline, f, parentIndex, path, progress);

@@ -24,6 +24,7 @@ enum MqoError : int {
     kMqoNotMqo = -3,       // the first line is not "Metasequoia Document"
     kMqoBadFormat = -4,    // the second line is not "Format Text Ver 1.0"
     kMqoCannotOpen = -5,   // the file could not be opened (no loader ran)
+    kMqoSceneFull = -6,    // the scene's id counters cannot grow any further
 };
 
 struct MqoImportResult {

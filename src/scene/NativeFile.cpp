@@ -418,7 +418,9 @@ NativeReadResult Read(std::string_view data, const std::string& fileName, CKinov
         last = r.I32("the header");
         if (last < 0 || last > kMaxLastFrame)
             r.Fail(Failure::Corrupt, "last frame " + std::to_string(last) + " is outside 0.." + std::to_string(kMaxLastFrame));
-        const std::size_t models = r.Count("model count", kMinModel);
+        // Each model holds at least the frame range's poses, each camera pose
+        // and material at least their fixed fields: together they must fit.
+        const std::size_t models = r.Count("model count", kMinModel + (static_cast<std::size_t>(last) + 1) * kAnimationSize);
         const std::size_t cameras = r.Count("camera count", kAnimationSize);
         const std::size_t materials = r.Count("material count", kMinMaterial);
         if (cameras == 0) r.Fail(Failure::Corrupt, "the scene has no camera pose");
@@ -427,12 +429,14 @@ NativeReadResult Read(std::string_view data, const std::string& fileName, CKinov
         fps = r.F32("the scene header");
         fresh.m_smooth = r.I32("the scene header");
 
-        fresh.m_models.resize(models);
-        for (CModel& m : fresh.m_models) ReadModel(r, m, last);
-        fresh.m_camera.resize(cameras);
-        for (CAnimation& a : fresh.m_camera) a = ReadAnimation(r);
-        fresh.m_materials.resize(materials);
-        for (CMaterial& m : fresh.m_materials) ReadMaterial(r, m);
+        // Records are appended as they are read, so memory grows only with
+        // the data actually present.
+        fresh.m_models.clear();
+        for (std::size_t i = 0; i < models; ++i) ReadModel(r, fresh.m_models.emplace_back(), last);
+        fresh.m_camera.clear();
+        for (std::size_t i = 0; i < cameras; ++i) fresh.m_camera.push_back(ReadAnimation(r));
+        fresh.m_materials.clear();
+        for (std::size_t i = 0; i < materials; ++i) ReadMaterial(r, fresh.m_materials.emplace_back());
     } catch (const ReadError& e) {
         result.offset = e.offset;
         result.detail = e.detail;

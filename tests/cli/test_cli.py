@@ -164,12 +164,24 @@ class CliTest(unittest.TestCase):
             data = bytearray(sample)
             for _ in range(rng.randint(1, 40)):
                 data[rng.randrange(len(data))] = rng.randrange(256)
-            for ext in (".mqo", ".kvl"):
-                p = self.path("fuzz%d%s" % (i, ext))
-                with open(p, "wb") as f:
-                    f.write(data if ext == ".mqo" else bytes(rng.randrange(256) for _ in range(200)))
-                code, _, _ = run("info", "--json", p)
-                self.assertIn(code, (0, 1), p)
+            p = self.path("fuzz%d.mqo" % i)
+            with open(p, "wb") as f:
+                f.write(data)
+            code, _, _ = run("info", "--json", p)
+            self.assertIn(code, (0, 1), p)
+        good = self.path("good.kvl")
+        run("convert", self.sample, good)
+        with open(good, "rb") as f:
+            scene = f.read()
+        for i in range(40):
+            data = bytearray(scene)
+            for _ in range(rng.randint(1, 8)):
+                data[rng.randrange(len(data))] = rng.randrange(256)
+            p = self.path("fuzz%d.kvl" % i)
+            with open(p, "wb") as f:
+                f.write(data)
+            code, _, _ = run("info", "--json", p)
+            self.assertIn(code, (0, 1), p)
 
     def test_sample_script(self):
         out = self.path("wave.kvl")
@@ -207,10 +219,44 @@ class CliTest(unittest.TestCase):
         self.assertEqual(run("run", self.path("missing.kvs"))[0], 1)
 
     def test_closed_stdout_is_a_failure_not_a_signal(self):
-        p = subprocess.Popen([CLI, "info", "--frames", self.sample], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        # Far more output than a pipe holds, so the write must fail.
+        p = subprocess.Popen([CLI, "info", "--frames"] + [self.sample] * 20, stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE)
         p.stdout.close()
         p.wait(timeout=60)
-        self.assertIn(p.returncode, (0, 1))
+        self.assertEqual(p.returncode, 1)
+
+    def test_special_files_are_refused(self):
+        fifo = self.path("pipe.mqo")
+        os.mkfifo(fifo)
+        zero = self.path("zero.kvl")
+        os.symlink("/dev/zero", zero)
+        for p in (fifo, zero):
+            code, _, err = run("info", p)
+            self.assertEqual(code, 1, p)
+            self.assertIn("not a regular file", err)
+
+    def test_deep_hierarchy_prints_in_linear_space(self):
+        n = 3000
+        doc = self.path("chain.mqo")
+        with open(doc, "w") as f:
+            f.write("Metasequoia Document\nFormat Text Ver 1.0\n")
+            for i in range(n):
+                f.write('Object "m%d" {\n vertex 3 {\n 0 0 0\n 1 0 0\n 0 1 0\n }\n face 1 {\n 3 V(0 1 2)\n }\n}\n' % i)
+        script = self.path("chain.kvs")
+        with open(script, "w") as f:
+            f.write("open chain.mqo\n")
+            for i in range(1, n):
+                f.write("select m%d\nparent m%d\n" % (i, i - 1))
+        out = self.path("chain.kvl")
+        code, _, err = run("run", script, "--out", out)
+        self.assertEqual(code, 0, err)
+        code, text, _ = run("info", out)
+        self.assertEqual(code, 0)
+        self.assertLess(len(text), 400 * n)
+        self.assertIn("(depth %d) \"m%d\"" % (n - 1, n - 1), text)
+        doc = json.loads(run("info", "--json", out)[1])
+        self.assertEqual(len(doc["walk"]), 2 * n + 2)
 
 
 if __name__ == "__main__":

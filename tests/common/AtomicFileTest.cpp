@@ -1,7 +1,11 @@
 #include "common/AtomicFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
+#include <stdexcept>
 
 #include <filesystem>
 
@@ -50,6 +54,55 @@ TEST(AtomicFile, FullDiskIsReportedAndLeavesNoFile)
     EXPECT_EQ(EntryCount(dir.Path()), 1u);
 }
 
+// A write that fails half way (here: the file-size limit) leaves the old
+// file exactly as it was and no temporary file behind.
+TEST(AtomicFile, AFailedReplaceKeepsTheOldFile)
+{
+    TempDir dir;
+    const std::string path = dir.File("scene.kvl");
+    ASSERT_TRUE(WriteFileAtomically(path, "old contents").ok);
+
+    struct rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const WriteResult r = WriteFileAtomically(path, std::string(1u << 20, 'n'));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("File too large"), std::string::npos) << r.error;
+    EXPECT_EQ(ReadFile(path), "old contents");
+    EXPECT_EQ(EntryCount(dir.Path()), 1u);
+}
+
+TEST(AtomicFile, SavingThroughALinkKeepsTheLink)
+{
+    TempDir dir;
+    const std::string real = dir.File("real.kvl");
+    ASSERT_TRUE(WriteFileAtomically(real, "one").ok);
+    const std::filesystem::path link = dir.Path() / "link.kvl";
+    std::filesystem::create_symlink(real, link);
+    ASSERT_TRUE(WriteFileAtomically(link.string(), "two").ok);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadFile(real), "two");
+
+    // A long file name still leaves room for the temporary file's name.
+    const std::string longName = dir.File(std::string(250, 'n') + ".kvl");
+    EXPECT_TRUE(WriteFileAtomically(longName, "x").ok);
+}
+
+TEST(AtomicFile, ProducerExceptionsLeaveNothingBehind)
+{
+    TempDir dir;
+    EXPECT_THROW(WriteFileAtomically(
+                     dir.File("x.kvl"), [](ByteSink&) { throw std::runtime_error("boom"); }, 0),
+                 std::runtime_error);
+    EXPECT_EQ(EntryCount(dir.Path()), 0u);
+}
+
 TEST(AtomicFile, MissingFolderOrFolderTargetFails)
 {
     TempDir dir;
@@ -67,6 +120,12 @@ TEST(AtomicFile, ReadWholeFile)
     EXPECT_FALSE(ReadWholeFile(dir.File("missing"), data, error));
     EXPECT_NE(error.find("missing"), std::string::npos);
     EXPECT_FALSE(ReadWholeFile(dir.Path().string(), data, error));
+    EXPECT_FALSE(ReadWholeFile("/dev/zero", data, error)) << "a device is not read without end";
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    FileContents contents;
+    EXPECT_FALSE(contents.Open(fifo, error)) << "a FIFO is refused, not waited on";
     test::WriteFile(dir.File("a"), "abc");
     ASSERT_TRUE(ReadWholeFile(dir.File("a"), data, error));
     EXPECT_EQ(data, "abc");

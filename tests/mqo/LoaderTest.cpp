@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "TestUtil.h"
 #include "scene/Hierarchy.h"
 
@@ -162,6 +164,27 @@ TEST_F(Loader, CornersOutsideTheVertexListAreDroppedWithAWarning)
     ASSERT_EQ(r.warnings.size(), 1u);
     EXPECT_NE(r.warnings[0].find("\"broken\": 3 faces"), std::string::npos) << r.warnings[0];
     EXPECT_EQ(scene.m_models[0].m_pivot, CVector());
+
+    // A pivot line needs only its first point.
+    ASSERT_TRUE(Import(Mqo(MqoObject("pivot", "0 0 0\n1 0 0\n0 1 0", "3 V(0 1 2)\n2 V(2 9)"))).ok);
+    EXPECT_EQ(scene.m_models[1].m_pivot, CVector(0, 1, 0));
+}
+
+TEST_F(Loader, FullCountersRefuseMoreModels)
+{
+    scene.m_lastListId = INT_MAX;
+    MqoImportResult r = Import(Mqo(MqoObject("x", "0 0 0\n1 0 0\n0 1 0", "3 V(0 1 2)")));
+    EXPECT_EQ(r.code, kMqoSceneFull);
+    EXPECT_NE(r.message.find("display-list numbers"), std::string::npos) << r.message;
+    EXPECT_TRUE(scene.m_models.empty());
+    EXPECT_EQ(scene.m_lastListId, INT_MAX);
+
+    CKinovela other;
+    other.m_nextMaterialId = INT_MAX;
+    r = ImportText(other, t, Mqo("Material 1 {\n\"m\"\n}\n"));
+    EXPECT_EQ(r.code, kMqoSceneFull);
+    EXPECT_TRUE(other.m_materials.empty());
+    EXPECT_EQ(other.m_nextMaterialId, INT_MAX);
 }
 
 TEST_F(Loader, MaterialAttributes)

@@ -52,12 +52,6 @@ TEST(Matrix, VectorBuilders)
     ExpectNear(a.RotationXYZMirrored().TransformPoint(p), {r.m_x, r.m_y, -r.m_z});
 }
 
-TEST(Matrix, DegreesUseTheFixedConstant)
-{
-    EXPECT_EQ(DegreesToRadians(180.0f), static_cast<float>(180.0 / 360.0 * 6.28318530718));
-    EXPECT_EQ(DegreesToRadians(0.0f), 0.0f);
-}
-
 TEST(Matrix, InverseUndoesAPose)
 {
     std::mt19937 rng(7);
