@@ -1,6 +1,12 @@
 #include "cli/Script.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
+#include <cmath>
+#include <cstring>
+#include <memory>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -45,11 +51,15 @@ std::vector<std::string> Words(const std::string& line)
     return words;
 }
 
+// A word for an error message, cut short when it is long.
+std::string Shown(const std::string& w) { return w.size() <= 80 ? w : w.substr(0, 77) + "..."; }
+
 int Int(const std::string& w, const char* what)
 {
     int v = 0;
     const auto r = std::from_chars(w.data(), w.data() + w.size(), v);
-    if (r.ec != std::errc() || r.ptr != w.data() + w.size()) Fail(std::string(what) + " must be a whole number: " + w);
+    if (r.ec != std::errc() || r.ptr != w.data() + w.size())
+        Fail(std::string(what) + " must be a whole number: " + Shown(w));
     return v;
 }
 
@@ -58,10 +68,12 @@ float Float(const std::string& w, const char* what)
     double v = 0;
     const char* b = w.data();
     if (!w.empty() && w[0] == '+') ++b;
-    const auto r = std::from_chars(b, w.data() + w.size(), v);
+    const auto r = std::from_chars(b, w.data() + w.size(), v, std::chars_format::fixed | std::chars_format::scientific);
     if (r.ec != std::errc() || r.ptr != w.data() + w.size() || w.empty())
-        Fail(std::string(what) + " must be a number: " + w);
-    return static_cast<float>(v);
+        Fail(std::string(what) + " must be a number: " + Shown(w));
+    const auto f = static_cast<float>(v);
+    if (!std::isfinite(f)) Fail(std::string(what) + " is too large: " + Shown(w));
+    return f;
 }
 
 class Interpreter {
@@ -78,7 +90,7 @@ public:
     void Run(const std::vector<std::string>& words)
     {
         const auto it = m_commands.find(words[0]);
-        if (it == m_commands.end()) Fail("unknown command: " + words[0]);
+        if (it == m_commands.end()) Fail("unknown command: " + Shown(words[0]));
         const Command& c = it->second;
         const int args = static_cast<int>(words.size()) - 1;
         if (args < c.minArgs || args > c.maxArgs) Fail("usage: " + words[0] + (c.usage.empty() ? "" : " " + c.usage));
@@ -95,6 +107,11 @@ public:
     void SaveTo(const std::string& path)
     {
         if (PathExtension(path) != "kvl") Fail("save writes Kinovela scenes: the file must end in .kvl");
+        // Files are written when the script ends; a folder that cannot take
+        // the file is reported at this line already.
+        const std::size_t slash = path.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+        if (::access(folder.c_str(), W_OK) != 0) Fail("cannot save in " + folder + ": " + std::strerror(errno));
         m_result.files.emplace_back(path, SerializeNativeFile(m_scene, m_timeline));
         m_doc.SetPathName(path);
         m_doc.SetModified(false);
@@ -127,18 +144,18 @@ private:
         if (spec.size() > 1 && spec[0] == '#') {
             const int i = Int(spec.substr(1), "a model index");
             if (i < 0 || static_cast<std::size_t>(i) >= m_scene.m_models.size())
-                Fail("no model #" + spec.substr(1) + " (the scene has " + std::to_string(m_scene.m_models.size()) +
+                Fail("no model #" + Shown(spec.substr(1)) + " (the scene has " + std::to_string(m_scene.m_models.size()) +
                      " models)");
             return i;
         }
         const int i = m_scene.FindModel(Utf8ToCp932(spec));
-        if (i == kNoModel) Fail("no model is named \"" + spec + "\"");
+        if (i == kNoModel) Fail("no model is named \"" + Shown(spec) + "\"");
         return i;
     }
 
     void Warn(const DocResult& r)
     {
-        for (const std::string& w : r.warnings) m_result.warnings.push_back(Cp932ToUtf8(w));
+        for (const std::string& w : r.warnings) m_result.warnings.push_back(w);
     }
 
     CVector Vector(const std::vector<std::string>& a)
@@ -170,7 +187,7 @@ void Interpreter::Register()
         if (ext != "kvl" && ext != "mqo") Fail("open reads .kvl and .mqo files");
         const DocResult r = doc.OnOpenDocument(Path(a[0]));
         Warn(r);
-        if (!r.ok || !r.message.empty()) Fail(Cp932ToUtf8(r.message));
+        if (!r.ok || !r.message.empty()) Fail(r.message);
     });
     Add("add-model", 1, 1, "PATH", [&, this](auto& a) {
         const DocResult r = doc.AddModels(Path(a[0]));
@@ -234,6 +251,12 @@ void Interpreter::Register()
         const CVector d = Vector(a);
         // A press records the pose; the drag then adds to it.
         scene.PushUndoForSelection(t);
+        if (doc.m_mouseTarget == 0) {
+            // With the camera as the mouse's target a drag moves the camera:
+            // a view change, not an edit.
+            scene.m_camera[0].m_position += d;
+            return;
+        }
         if (doc.m_transformMode == 0)
             scene.AddPosition(t, d);
         else if (doc.m_transformMode == 1)
@@ -300,7 +323,9 @@ void Interpreter::Register()
     Add("rename", 1, 1, "NEW", [&, this](auto& a) {
         Selected();
         if (a[0].empty()) Fail("a model needs a name");
-        doc.RenameSelected(Utf8ToCp932(a[0]));
+        std::string name;
+        if (!Utf8ToCp932Strict(a[0], name)) Fail("the name is not UTF-8 text that Shift_JIS can hold: " + Shown(a[0]));
+        doc.RenameSelected(name);
     });
     Add("parent", 1, 1, "NAME|#INDEX|root", [&, this](auto& a) {
         Selected();
@@ -365,9 +390,11 @@ ScriptResult RunScript(const std::string& text, const std::string& name, const s
         pos = end + 1;
         ++lineNo;
         try {
-            const std::vector<std::string> words = Words(line);
-            if (words.empty() || words[0][0] == '#') continue;
-            interp.Run(words);
+            std::string_view rest(line);
+            if (lineNo == 1 && rest.substr(0, 3) == "\xEF\xBB\xBF") rest.remove_prefix(3);  // a UTF-8 mark
+            const std::size_t first = rest.find_first_not_of(" \t\r");
+            if (first == std::string_view::npos || rest[first] == '#') continue;
+            interp.Run(Words(std::string(rest)));
         } catch (const LineError& e) {
             result.ok = false;
             result.error = name + ":" + std::to_string(lineNo) + ": " + e.reason;
@@ -389,24 +416,49 @@ ScriptResult RunScript(const std::string& text, const std::string& name, const s
     return result;
 }
 
+namespace {
+
+void PrintError(const std::string& text)
+{
+    // fwrite: a message may hold a NUL byte from the script.
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fputc('\n', stderr);
+}
+
+}  // namespace
+
 int RunScriptFile(const std::string& path, const std::string& outPath)
 {
     std::string text, error;
     if (!ReadWholeFile(path, text, error)) {
-        std::fprintf(stderr, "kinovela-cli: %s\n", error.c_str());
+        PrintError("kinovela-cli: " + error);
         return 1;
     }
     const std::size_t slash = path.find_last_of('/');
-    const ScriptResult r = RunScript(text, path, outPath, slash == std::string::npos ? "" : path.substr(0, slash));
-    for (const std::string& w : r.warnings) std::fprintf(stderr, "kinovela-cli: warning: %s\n", w.c_str());
+    const std::string base = slash == std::string::npos ? "" : (slash == 0 ? "/" : path.substr(0, slash));
+    const ScriptResult r = RunScript(text, path, outPath, base);
+    for (const std::string& w : r.warnings) PrintError("kinovela-cli: warning: " + w);
     if (!r.ok) {
-        std::fprintf(stderr, "%s\n", r.error.c_str());
+        PrintError(r.error);
         return 1;
     }
+    // All files or none: every file is written beside its target first and
+    // only then are they all put in place.
+    std::vector<std::unique_ptr<PendingFile>> pending;
     for (const auto& [file, bytes] : r.files) {
-        const WriteResult w = WriteFileAtomically(file, bytes);
+        pending.push_back(std::make_unique<PendingFile>());
+        const std::string_view data = bytes;
+        const WriteResult w =
+            pending.back()->Prepare(file, [data](ByteSink& sink) { sink.Write(data.data(), data.size()); }, data.size());
         if (!w.ok) {
-            std::fprintf(stderr, "kinovela-cli: %s\n", w.error.c_str());
+            PrintError(path + ": " + w.error);
+            return 1;
+        }
+    }
+    for (auto& p : pending) {
+        const WriteResult w = p->Commit();
+        if (!w.ok) {
+            PrintError(path + ": " + w.error);
             return 1;
         }
     }

@@ -25,7 +25,8 @@ ScriptResult RunScript(const std::string& text, const std::string& name, const s
                        const std::string& baseDir = {});
 
 // Runs the script file and writes its files and output; returns the exit
-// status (0, 1 for a failed line or file, 2 when the script cannot be read).
+// status: 0, or 1 when the script cannot be read, a line fails or a file
+// cannot be written.
 int RunScriptFile(const std::string& path, const std::string& outPath);
 
 }  // namespace kinovela::cli

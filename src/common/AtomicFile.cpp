@@ -78,9 +78,20 @@ mode_t NewFileMode()
 
 }  // namespace
 
-WriteResult WriteFileAtomically(const std::string& path, const std::function<void(ByteSink&)>& produce,
-                                std::uint64_t expectedSize, const ProgressFn& progress)
+PendingFile::~PendingFile() { Discard(); }
+
+void PendingFile::Discard()
 {
+    if (!m_temp.empty()) ::unlink(m_temp.c_str());
+    m_temp.clear();
+}
+
+WriteResult PendingFile::Prepare(const std::string& path, const std::function<void(ByteSink&)>& produce,
+                                 std::uint64_t expectedSize, const ProgressFn& progress)
+{
+    Discard();
+    m_path = path;
+    m_device = false;
     WriteResult result;
     struct stat st{};
     const bool exists = ::stat(path.c_str(), &st) == 0;
@@ -89,6 +100,9 @@ WriteResult WriteFileAtomically(const std::string& path, const std::function<voi
         return result;
     }
     if (exists && !S_ISREG(st.st_mode)) {
+        // A device cannot be replaced by a rename; it is written in place
+        // (at once: there is nothing to put in place later).
+        m_device = true;
         const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
         if (fd < 0) {
             result.error = Reason("cannot open", path, errno);
@@ -109,20 +123,21 @@ WriteResult WriteFileAtomically(const std::string& path, const std::function<voi
 
     // Saving through a symbolic link updates the file it points to and
     // keeps the link.
-    std::string target = path;
+    m_target = path;
     if (exists) {
         if (char* real = ::realpath(path.c_str(), nullptr)) {
-            target = real;
+            m_target = real;
             std::free(real);
         }
     }
-    const std::size_t slash = target.find_last_of('/');
-    std::string tmp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".kvtmp-XXXXXX";
+    const std::size_t slash = m_target.find_last_of('/');
+    std::string tmp = (slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1)) + ".kvtmp-XXXXXX";
     const int fd = ::mkstemp(tmp.data());
     if (fd < 0) {
         result.error = Reason("cannot create a file beside", path, errno);
         return result;
     }
+    m_temp = tmp;
     const mode_t mode = exists ? (st.st_mode & 07777) : NewFileMode();
     int err = 0;
     if (::fchmod(fd, mode) != 0 && errno != EPERM) err = errno;
@@ -132,23 +147,52 @@ WriteResult WriteFileAtomically(const std::string& path, const std::function<voi
             produce(sink);
         } catch (...) {
             ::close(fd);
-            ::unlink(tmp.c_str());
+            Discard();
             throw;
         }
         err = sink.Error();
     }
-    // The data must be on disk before the rename makes it the file.
+    // The data must be on disk before a rename makes it the file.
     if (err == 0 && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) err = errno;
     if (::close(fd) != 0 && err == 0) err = errno;
-    if (err == 0 && ::rename(tmp.c_str(), target.c_str()) != 0) err = errno;
     if (err != 0) {
-        ::unlink(tmp.c_str());
+        Discard();
         result.error = Reason("cannot write", path, err);
         return result;
     }
     sink.Finish();
     result.ok = true;
     return result;
+}
+
+WriteResult PendingFile::Commit()
+{
+    WriteResult result;
+    if (m_device) {
+        result.ok = true;
+        return result;
+    }
+    if (m_temp.empty()) {
+        result.error = "nothing prepared for " + m_path;
+        return result;
+    }
+    if (::rename(m_temp.c_str(), m_target.c_str()) != 0) {
+        result.error = Reason("cannot write", m_path, errno);
+        Discard();
+        return result;
+    }
+    m_temp.clear();
+    result.ok = true;
+    return result;
+}
+
+WriteResult WriteFileAtomically(const std::string& path, const std::function<void(ByteSink&)>& produce,
+                                std::uint64_t expectedSize, const ProgressFn& progress)
+{
+    PendingFile file;
+    const WriteResult prepared = file.Prepare(path, produce, expectedSize, progress);
+    if (!prepared.ok) return prepared;
+    return file.Commit();
 }
 
 WriteResult WriteFileAtomically(const std::string& path, std::string_view data, const ProgressFn& progress)

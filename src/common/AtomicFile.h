@@ -36,6 +36,30 @@ WriteResult WriteFileAtomically(const std::string& path, const std::function<voi
                                 std::uint64_t expectedSize = 0, const ProgressFn& progress = {});
 WriteResult WriteFileAtomically(const std::string& path, std::string_view data, const ProgressFn& progress = {});
 
+// The two halves of an atomic write, for saving several files all or none:
+// Prepare writes and flushes the temporary file beside the target, Commit
+// renames it into place. A prepared file that is never committed is removed.
+// (A device target is written by Prepare; Commit has nothing left to do.)
+class PendingFile {
+public:
+    PendingFile() = default;
+    ~PendingFile();
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    WriteResult Prepare(const std::string& path, const std::function<void(ByteSink&)>& produce,
+                        std::uint64_t expectedSize = 0, const ProgressFn& progress = {});
+    WriteResult Commit();
+
+private:
+    void Discard();
+
+    std::string m_path;    // as given
+    std::string m_target;  // the file the rename replaces (links followed)
+    std::string m_temp;    // the prepared temporary, empty when none
+    bool m_device = false;
+};
+
 // A whole regular file in memory.
 class FileContents {
 public:

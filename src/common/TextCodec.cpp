@@ -22,7 +22,8 @@ public:
 
     // Converts `in`; at every sequence that does not convert, appends
     // `replacement` and skips the input bytes `skip` says the sequence has.
-    template <class Skip> std::string Convert(std::string_view in, std::string_view replacement, Skip skip)
+    template <class Skip>
+    std::string Convert(std::string_view in, std::string_view replacement, Skip skip, std::size_t* replaced = nullptr)
     {
         std::string out;
         out.reserve(in.size() * 2 + 8);
@@ -38,6 +39,7 @@ public:
             if (errno == E2BIG) continue;
             // EILSEQ or EINVAL (a sequence cut off at the end)
             out.append(replacement);
+            if (replaced) ++*replaced;
             std::size_t n = skip(reinterpret_cast<const unsigned char*>(src), left);
             if (n == 0) n = 1;
             if (n > left) n = left;
@@ -93,6 +95,19 @@ std::string Utf8ToCp932(std::string_view utf8)
     Iconv cd("CP932", "UTF-8");
     if (!cd.Ok()) return std::string(utf8);
     return cd.Convert(utf8, "?", Utf8SequenceLength);
+}
+
+bool Utf8ToCp932Strict(std::string_view utf8, std::string& out)
+{
+    if (IsAscii(utf8)) {
+        out.assign(utf8);
+        return true;
+    }
+    Iconv cd("CP932", "UTF-8");
+    if (!cd.Ok()) return false;
+    std::size_t replaced = 0;
+    out = cd.Convert(utf8, "?", Utf8SequenceLength, &replaced);
+    return replaced == 0;
 }
 
 std::string Utf16LeToCp932(std::string_view utf16le)

@@ -15,6 +15,10 @@ std::string Cp932ToUtf8(std::string_view bytes);
 // UTF-8 to Shift_JIS; characters without a Shift_JIS form become '?'.
 std::string Utf8ToCp932(std::string_view utf8);
 
+// UTF-8 to Shift_JIS; false when the text is not valid UTF-8 or has a
+// character without a Shift_JIS form.
+bool Utf8ToCp932Strict(std::string_view utf8, std::string& out);
+
 // UTF-16LE code units (as raw little-endian bytes) to Shift_JIS; unmappable
 // characters and broken surrogates become '?'.
 std::string Utf16LeToCp932(std::string_view utf16le);

@@ -1,6 +1,7 @@
 #include "document/HeadlessViews.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "common/Numbers.h"
 
@@ -24,8 +25,9 @@ void HeadlessTree::OnUpdate(int hint)
 
 float HeadlessControls::ReadFrameRate() const
 {
-    const double v = ParseAtof(m_fpsField);
-    return v > 0 ? static_cast<float>(v) : 30.0f;
+    // 0, negative, non-numbers and values a float cannot hold all give 30.
+    const auto v = static_cast<float>(ParseAtof(m_fpsField));
+    return v > 0 && std::isfinite(v) ? v : 30.0f;
 }
 
 void HeadlessControls::OnUpdate(int hint)

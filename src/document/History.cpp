@@ -6,6 +6,17 @@ namespace kinovela {
 
 namespace {
 
+// Whether giving `model` the parent `parent` makes it its own ancestor.
+bool WouldCycle(const CKinovela& scene, int model, int parent)
+{
+    const int count = static_cast<int>(scene.m_models.size());
+    for (int p = parent, steps = 0; p >= 0 && p < count && steps <= count; ++steps) {
+        if (p == model) return true;
+        p = scene.m_models[static_cast<std::size_t>(p)].m_parent;
+    }
+    return false;
+}
+
 bool Apply(CKinovela& scene, CTimeline& t, UndoStack& from, UndoStack& to)
 {
     if (scene.m_models.empty()) return false;
@@ -24,13 +35,17 @@ bool Apply(CKinovela& scene, CTimeline& t, UndoStack& from, UndoStack& to)
         // now, not of the recorded frame.
         to.Push(m.m_name, m.m_parent, t.m_current, m.m_frames[static_cast<std::size_t>(t.m_current)]);
         const int parent = from.parents[top];
-        m.m_parent = parent;
-        // The parent name is what files keep and what every later resolve
-        // goes by, so it follows the restored index.
-        if (parent >= 0 && static_cast<std::size_t>(parent) < scene.m_models.size())
-            m.m_parentName = scene.m_models[static_cast<std::size_t>(parent)].m_name;
-        else
-            m.m_parentName = kNoParentName;
+        // A link that would close a parent cycle (the model lists have
+        // changed since the record was taken) is not restored; the pose is.
+        if (!WouldCycle(scene, index, parent)) {
+            m.m_parent = parent;
+            // The parent name is what files keep and what every later
+            // resolve goes by, so it follows the restored index.
+            if (parent >= 0 && static_cast<std::size_t>(parent) < scene.m_models.size())
+                m.m_parentName = scene.m_models[static_cast<std::size_t>(parent)].m_name;
+            else
+                m.m_parentName = kNoParentName;
+        }
         t.m_current = frame;
         m.m_frames[static_cast<std::size_t>(frame)] = from.poses[top];
         from.Pop();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/TextCodec.h"
 #include "document/DocumentMessages.h"
 #include "document/History.h"
 #include "mqo/LoaderMQO.h"
@@ -45,6 +46,7 @@ void CKinoDoc::OnNewDocument()
 {
     ReleaseResources();
     m_pathName.clear();
+    m_versionText.clear();
     m_title = msg::kDocumentTitle;
     m_modified = false;
     m_timeline.m_current = 0;
@@ -72,7 +74,9 @@ DocResult CKinoDoc::OnOpenDocument(const std::string& path)
         if (!r.ok) {
             m_scene.m_animClipboard = std::move(loaded.m_animClipboard);
             result.ok = false;
-            result.message = r.message + (r.detail.empty() ? "" : "\n" + r.detail);
+            // Messages go to the user interface in UTF-8; the detail may
+            // quote model names, which are Shift_JIS.
+            result.message = r.message + (r.detail.empty() ? "" : "\n" + Cp932ToUtf8(r.detail));
             return result;
         }
         ReleaseResources();
@@ -86,7 +90,7 @@ DocResult CKinoDoc::OnOpenDocument(const std::string& path)
     } else if (ext == "mqo") {
         const MqoImportResult r = LoadMQO(m_scene, m_timeline, path, kNoModel);
         if (!r.ok) result.message = r.message;
-        result.warnings = r.warnings;
+        for (const std::string& w : r.warnings) result.warnings.push_back(Cp932ToUtf8(w));
         UpdateAllViews(kHintModelsChanged);
         m_modified = true;
     }
@@ -109,6 +113,7 @@ DocResult CKinoDoc::OnSaveDocument(const std::string& path)
     }
     m_pathName = path;
     m_title = path;
+    m_versionText = kNativeVersionText;
     m_modified = false;
     return result;
 }
@@ -315,10 +320,12 @@ void CKinoDoc::OnBackground(std::uint32_t colour)
 
 void CKinoDoc::OnVectorEditLeft()
 {
+    const bool model = m_scene.HasSelection();
     m_scene.PushUndoForSelection(m_timeline);
     UpdateAllViews(kHintVectorEdited);
-    // A typed pose is an edit like any other.
-    m_modified = true;
+    // A typed pose is an edit like any other; typed camera values are a view
+    // change, as camera drags are.
+    if (model) m_modified = true;
 }
 
 void CKinoDoc::OnCurrentFrameEditLeft() { UpdateAllViews(kHintCurrentFrameEdited); }
@@ -365,7 +372,7 @@ DocResult CKinoDoc::AddModels(const std::string& path)
     const MqoImportResult r = LoadMQO(m_scene, m_timeline, path, m_scene.m_selected);
     result.ok = r.ok;
     result.message = r.message;
-    result.warnings = r.warnings;
+    for (const std::string& w : r.warnings) result.warnings.push_back(Cp932ToUtf8(w));
     UpdateAllViews(kHintModelsChanged);
     m_modified = true;
     return result;
@@ -384,9 +391,17 @@ bool CKinoDoc::RenameSelected(const std::string& newName)
     CModel* m = m_scene.SelectedModel();
     if (!m || newName.empty()) return false;
     const std::string old = m->m_name;
+    // Records name their model. When either name is shared with another
+    // model, renamed records could land on the wrong one: drop the history.
+    int sharing = 0;
+    for (const CModel& other : m_scene.m_models)
+        if (&other != m && (other.m_name == old || other.m_name == newName)) ++sharing;
     m_scene.RenameParentLinks(old, newName);
     m->m_name = newName;
-    RenameInHistory(m_scene, old, newName);
+    if (sharing == 0)
+        RenameInHistory(m_scene, old, newName);
+    else
+        m_scene.ClearHistory(m_timeline, false);
     m_modified = true;
     return true;
 }
@@ -454,7 +469,6 @@ std::string CKinoDoc::OnPasteAnimation()
     if (!PasteAnimation(m_scene, m_timeline)) return msg::kSelectModel;
     // Pasting replaces a model's animation: that must not be lost unasked.
     m_modified = true;
-    UpdateAllViews(kHintKeys);
     return {};
 }
 

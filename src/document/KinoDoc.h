@@ -17,6 +17,7 @@ namespace kinovela {
 
 class CKinoDoc;
 
+// Texts are UTF-8, ready to show.
 struct DocResult {
     bool ok = true;
     std::string message;  // for the user: what failed

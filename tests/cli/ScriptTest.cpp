@@ -31,7 +31,7 @@ protected:
 TEST_F(Script, AnimatesAndSaves)
 {
     const ScriptResult r = Run(
-        "# comment\n"
+        "\xEF\xBB\xBF# comment with a \"quote\n"
         "open arm.mqo\n"
         "  \n"
         "select 手首\n"
@@ -100,6 +100,9 @@ TEST_F(Script, ABadLineStopsEverythingAndWritesNothing)
              Case{"save out.obj", "save writes Kinovela scenes"},
              Case{"last-frame -1", "the last frame must lie in"},
              Case{"select \"base", "unterminated quote"},
+             Case{"fps 1e39", "the frame rate is too large"},
+             Case{"set nan 0 0", "X is too large"},
+             Case{"save no/such/folder/x.kvl", "cannot save in"},
          }) {
         const ScriptResult r = Run(std::string("open arm.mqo\nsave first.kvl\nprint\n") + c.line + "\nsave later.kvl\n");
         EXPECT_FALSE(r.ok) << c.line;
@@ -110,11 +113,35 @@ TEST_F(Script, ABadLineStopsEverythingAndWritesNothing)
     }
 }
 
+TEST_F(Script, OpenErrorsAreReadable)
+{
+    const std::string bad = dir.File("手.kvl");
+    test::WriteFile(bad, "\x0BVersion 6.6");
+    const ScriptResult r = Run("open 手.kvl\n");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error.rfind("test.kvs:1: " + bad + " の末尾以降にアクセスしようとしました。", 0), 0u) << r.error;
+}
+
+TEST_F(Script, NudgeFollowsTheMouseTarget)
+{
+    const ScriptResult r = Run("open arm.mqo\nselect base\ntarget camera\nnudge 0 0 100\ntarget model\nnudge 1 0 0\n",
+                               dir.File("n.kvl"));
+    ASSERT_TRUE(r.ok) << r.error;
+    CKinovela s;
+    CTimeline t;
+    ASSERT_TRUE(Saved(r, s, t));
+    EXPECT_EQ(s.m_camera[0].m_position, CVector(0, 0, -1900));
+    EXPECT_EQ(s.m_models[0].m_frames[0].m_position, CVector(1, 0, 0));
+}
+
 TEST_F(Script, HierarchyCommands)
 {
     ScriptResult r = Run("open arm.mqo\nselect base\nparent 手首\nselect 手首\nparent base\n");
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.error.find("test.kvs:5: a model cannot go under itself"), std::string::npos) << r.error;
+
+    r = Run("open arm.mqo\nselect base\nrename \xFF\xFE\n");
+    EXPECT_NE(r.error.find("test.kvs:3: the name is not UTF-8 text"), std::string::npos) << r.error;
 
     r = Run("open arm.mqo\nselect base\nhide\nselect base\nrename root\nshow\nselect 手首\ndelete-model\nsave s.kvl\n");
     ASSERT_TRUE(r.ok) << r.error;

@@ -213,6 +213,15 @@ class CliTest(unittest.TestCase):
         self.assertEqual(err.strip(), script + ':3: no model is named "nobody"')
         self.assertEqual(out, "")
         self.assertEqual(sorted(os.listdir(self.tmp)), ["bad.kvs"], "a failed script writes nothing")
+        # The second file cannot be written (a folder is in its place): the
+        # first is not written either.
+        os.mkdir(self.path("b.kvl"))
+        with open(script, "w", encoding="utf-8") as f:
+            f.write("open %s\nsave a.kvl\nsave b.kvl\n" % self.sample)
+        code, _, err = run("run", script)
+        self.assertEqual(code, 1)
+        self.assertIn("b.kvl", err)
+        self.assertEqual(sorted(os.listdir(self.tmp)), ["b.kvl", "bad.kvs"])
         self.assertEqual(run("run")[0], 2)
         self.assertEqual(run("run", script, "--out")[0], 2)
         self.assertEqual(run("run", script, "--out", "x.obj")[0], 2)

@@ -21,6 +21,11 @@ TEST(TextCodec, Utf8RoundTrip)
 {
     EXPECT_EQ(Utf8ToCp932("手首"), "\x8E\xE8\x8E\xF1");
     EXPECT_EQ(Utf8ToCp932("😀x"), "?x");  // no Shift_JIS form
+    std::string out;
+    EXPECT_TRUE(Utf8ToCp932Strict("手首", out));
+    EXPECT_EQ(out, "\x8E\xE8\x8E\xF1");
+    EXPECT_FALSE(Utf8ToCp932Strict("😀", out));
+    EXPECT_FALSE(Utf8ToCp932Strict("\xFF\xFEZ", out));
 }
 
 TEST(TextCodec, Utf16ToShiftJis)

@@ -99,8 +99,12 @@ TEST_F(Document, NewDocuments)
 
 TEST_F(Document, OpeningAMetasequoiaFileAddsToTheScene)
 {
-    Load();
+    Load(0);
+    t.m_current = 9;
+    scene.PushUndoForSelection(t);
     ASSERT_TRUE(doc.OnOpenDocument(mqo).ok);
+    EXPECT_FALSE(doc.GetState(ID_EDIT_UNDO).enabled);
+    EXPECT_EQ(t.m_current, 0);
     EXPECT_EQ(view.Take(), (Hints{103, 102}));
     EXPECT_EQ(scene.m_models.size(), 6u);
     EXPECT_TRUE(doc.IsModified());
@@ -140,7 +144,7 @@ TEST_F(Document, AFailedOpenLeavesTheSceneAsItWas)
     scene.PushUndo(0, 7);
     const DocResult r = doc.OnOpenDocument(bad);
     EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.message.find("invalid_truncated.kvl の末尾以降にアクセスしようとしました。"), std::string::npos);
+    EXPECT_EQ(r.message.rfind(bad + " の末尾以降にアクセスしようとしました。\n", 0), 0u) << r.message;
     EXPECT_TRUE(view.Take().empty());
     EXPECT_EQ(scene.m_models.size(), 3u);
     EXPECT_EQ(t.m_current, 7);
@@ -360,12 +364,14 @@ TEST_F(Document, UndoRestoresTheParentLinkWholly)
     EXPECT_EQ(scene.m_models[1].m_parentName, "a");
     EXPECT_EQ(scene.m_undo.Size(), 2u);
     EXPECT_EQ(scene.m_selected, kNoModel) << "the tree clears the selection";
-    EXPECT_EQ(scene.m_hierarchyWalk.size(), 8u);
+    const std::vector<WalkEntry> nested = {{0, 0}, {1, 0}, {1, 1}, {2, 1}, {2, 0}, {1, 2}, {2, 2}, {3, 2}};
+    EXPECT_EQ(scene.m_hierarchyWalk, nested);
     doc.OnEditUndo();
     doc.OnEditUndo();
     EXPECT_EQ(scene.m_models[1].m_parent, kNoModel);
     EXPECT_EQ(scene.m_models[1].m_parentName, "<NULL>") << "the name follows the restored index";
-    EXPECT_EQ(scene.m_hierarchyWalk.size(), 8u) << "walk rebuilt: three top-level models";
+    const std::vector<WalkEntry> flat = {{0, 0}, {1, 0}, {2, 0}, {1, 1}, {2, 1}, {1, 2}, {2, 2}, {3, 2}};
+    EXPECT_EQ(scene.m_hierarchyWalk, flat) << "walk rebuilt after the undo";
     scene.ResolveParents();
     EXPECT_EQ(scene.m_models[1].m_parent, kNoModel);
 }
@@ -408,6 +414,37 @@ TEST_F(Document, RenameKeepsUndoAndParentLinks)
     EXPECT_EQ(scene.m_selected, 0);
 }
 
+TEST_F(Document, RenamingOntoAnotherModelsNameDropsTheHistory)
+{
+    Load(2);
+    t.m_current = 5;
+    Drag({1, 2, 3});
+    ASSERT_TRUE(doc.RenameSelected("a"));  // model 0 is called "a" too
+    EXPECT_FALSE(doc.GetState(ID_EDIT_UNDO).enabled) << "records could no longer tell the two apart";
+    EXPECT_EQ(Pose(2, 5).m_position, CVector(1, 2, 3));
+
+    // With unique names, the redo stack follows a rename as well.
+    scene.m_selected = 1;
+    t.m_current = 0;
+    Drag({4, 0, 0});
+    doc.OnEditUndo();
+    ASSERT_TRUE(doc.RenameSelected("renamed"));
+    doc.OnEditRedo();
+    EXPECT_EQ(Pose(1, 0).m_position, CVector(4, 0, 0));
+}
+
+TEST_F(Document, UndoNeverClosesAParentCycle)
+{
+    Load(1);
+    ASSERT_TRUE(doc.Reparent(1, 0, false));
+    // A record that says model 0 hung under model 1 (taken before the lists
+    // changed): restoring it would make 0 and 1 each other's parent.
+    scene.m_undo.Push("a", 1, 3, CAnimation{});
+    doc.OnEditUndo();
+    EXPECT_EQ(scene.m_models[0].m_parent, kNoModel);
+    EXPECT_EQ(t.m_current, 3) << "the pose is still restored";
+}
+
 TEST_F(Document, RecordsOfVanishedModelsAreDropped)
 {
     Load(0);
@@ -432,6 +469,7 @@ TEST_F(Document, AnimationClipboard)
     t.m_current = 40;
     scene.SetPosition(t, {4, 0, 0});
     doc.OnAddKey(false);
+    view.Take();
     EXPECT_EQ(doc.OnCopyAnimation(), "");
     ASSERT_EQ(scene.m_animClipboard.size(), 61u);
 
@@ -442,6 +480,7 @@ TEST_F(Document, AnimationClipboard)
     t.m_current = 1;
     scene.PushUndoForSelection(t);
     EXPECT_EQ(doc.OnPasteAnimation(), "");
+    EXPECT_TRUE(view.Take().empty()) << "copy and paste send no hint; the main frame repaints";
     EXPECT_EQ(scene.m_models[1].m_frames.size(), 31u);
     EXPECT_EQ(Pose(1, 30).m_position, Pose(0, 30).m_position);
     EXPECT_TRUE(scene.m_undo.Empty());
@@ -473,8 +512,10 @@ TEST_F(Document, ControlBarFieldsEditThePose)
     doc.OnVectorEditLeft();
     EXPECT_EQ(scene.m_camera[0].m_scale, CVector(1, 1, 1)) << "scale without a selection does nothing";
     doc.OnModeMove();
+    doc.SetModified(false);
     doc.OnVectorEditLeft();
     EXPECT_EQ(scene.m_camera[0].m_position, CVector(3, 3, 3));
+    EXPECT_FALSE(doc.IsModified()) << "typed camera values are a view change";
     EXPECT_EQ(scene.m_undo.Size(), 1u) << "no record without a selection";
 
     controls.m_currentFrameField = 500;
