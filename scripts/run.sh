@@ -7,6 +7,10 @@ scripts/deps.sh
 
 build=build/release
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKINOVELA_TESTS=OFF -DKINOVELA_BENCH=OFF >/dev/null
-cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)"
+echo "Building Kinovela (Release) in $build ..." >&2
+if ! log=$(cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" 2>&1); then
+  printf '%s\n' "$log" >&2
+  exit 1
+fi
 
 exec "$build/src/kinovela-cli" info samples/robot_arm.mqo "$@"
