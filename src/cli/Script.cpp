@@ -139,17 +139,17 @@ private:
     }
 
     // A model by UTF-8 name or by "#index".
-    int FindModel(const std::string& spec)
+    int FindModel(const std::string& which)
     {
-        if (spec.size() > 1 && spec[0] == '#') {
-            const int i = Int(spec.substr(1), "a model index");
+        if (which.size() > 1 && which[0] == '#') {
+            const int i = Int(which.substr(1), "a model index");
             if (i < 0 || static_cast<std::size_t>(i) >= m_scene.m_models.size())
-                Fail("no model #" + Shown(spec.substr(1)) + " (the scene has " + std::to_string(m_scene.m_models.size()) +
+                Fail("no model #" + Shown(which.substr(1)) + " (the scene has " + std::to_string(m_scene.m_models.size()) +
                      " models)");
             return i;
         }
-        const int i = m_scene.FindModel(Utf8ToCp932(spec));
-        if (i == kNoModel) Fail("no model is named \"" + Shown(spec) + "\"");
+        const int i = m_scene.FindModel(Utf8ToCp932(which));
+        if (i == kNoModel) Fail("no model is named \"" + Shown(which) + "\"");
         return i;
     }
 
