@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/AtomicFile.h"
+#include "export/XWriter.h"
 #include "mqo/LoaderMQO.h"
 #include "scene/NativeFile.h"
 
@@ -120,6 +121,40 @@ void BM_LoadKvl(benchmark::State& state)
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.bytes.size()));
 }
 BENCHMARK(BM_LoadKvl)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+
+// The bench scene as DirectX text in matrix mode, with a 61-frame animation;
+// once with the shared %f formatting, once through snprintf, same writer.
+void WriteX(benchmark::State& state, bool viaSnprintf)
+{
+    KvlFixture& f = Kvl();
+    if (!f.ok) {
+        state.SkipWithError("no input scene");
+        return;
+    }
+    CKinovela& scene = f.scene;
+    CTimeline& t = f.t;
+    scene.m_selected = 0;
+    t.m_current = 60;
+    scene.SetRotation(t, {10, 90, 0});
+    scene.AddKeyFrame(t, false, 60);
+    XOptions o;
+    o.keyType = 1;
+    o.textureCoords = true;
+    o.snprintfNumbers = viaSnprintf;
+    const std::string path = (std::filesystem::temp_directory_path() / "kinovela-bench.x").string();
+    for (auto _ : state) {
+        const ExportResult r = WriteXFile(scene, t, path, o);
+        if (!r.ok) state.SkipWithError(r.error.c_str());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * FileSize(path)));
+    state.counters["file_MB"] = static_cast<double>(FileSize(path)) / 1e6;
+    std::filesystem::remove(path);
+}
+
+void BM_WriteXMatrix(benchmark::State& state) { WriteX(state, false); }
+void BM_WriteXMatrixSnprintf(benchmark::State& state) { WriteX(state, true); }
+BENCHMARK(BM_WriteXMatrix)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+BENCHMARK(BM_WriteXMatrixSnprintf)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 
 // 200 models x 5,000 frames with a key every 40 frames: one million poses
 // per recompute, nearly all of them interpolated.

@@ -9,9 +9,10 @@ packages=(
   g++ cmake ninja-build pkg-config python3
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
+  assimp-utils
 )
 if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(assimp-utils time)
+  packages+=(time)
 fi
 
 missing=()

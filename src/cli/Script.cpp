@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 
+#include "cli/ExportArgs.h"
 #include "cli/InfoCommand.h"
 #include "common/AtomicFile.h"
 #include "common/TextCodec.h"
@@ -97,6 +98,15 @@ public:
         c.run(std::vector<std::string>(words.begin() + 1, words.end()));
     }
 
+    // Files are written when the script ends; a folder that cannot take
+    // them is reported at the line already.
+    static void CheckFolder(const std::string& path)
+    {
+        const std::size_t slash = path.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+        if (::access(folder.c_str(), W_OK) != 0) Fail("cannot save in " + folder + ": " + std::strerror(errno));
+    }
+
     // Paths in a script are relative to the script's folder.
     std::string Path(const std::string& p) const
     {
@@ -107,11 +117,7 @@ public:
     void SaveTo(const std::string& path)
     {
         if (PathExtension(path) != "kvl") Fail("save writes Kinovela scenes: the file must end in .kvl");
-        // Files are written when the script ends; a folder that cannot take
-        // the file is reported at this line already.
-        const std::size_t slash = path.find_last_of('/');
-        const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-        if (::access(folder.c_str(), W_OK) != 0) Fail("cannot save in " + folder + ": " + std::strerror(errno));
+        CheckFolder(path);
         m_result.files.emplace_back(path, SerializeNativeFile(m_scene, m_timeline));
         m_doc.SetPathName(path);
         m_doc.SetModified(false);
@@ -172,6 +178,7 @@ private:
     CKinoDoc m_doc;
     HeadlessTree m_tree;
     HeadlessControls m_controls;
+    ExportOptionsTable m_exportOptions;
     std::map<std::string, Command> m_commands;
 };
 
@@ -357,6 +364,26 @@ void Interpreter::Register()
         }
         doc.OnBackground(c);
     });
+    Add("export", 1, 40, "PATH [options]", [&, this](auto& a) {
+        const std::string path = Path(a[0]);
+        const ExportFormat* format = FindExportFormat(PathExtension(path));
+        ExportOptions* record = format ? m_exportOptions.Find(format->extension) : nullptr;
+        if (!record) Fail("export cannot write " + Shown(a[0]) + ": the extension names no export format");
+        ExportOptions options = *record;
+        bool safeNames = false;
+        const std::string problem = ApplyExportArgs(std::vector<std::string>(a.begin() + 1, a.end()), options, safeNames);
+        if (!problem.empty()) Fail(problem);
+        CheckFolder(path);
+        // The options are kept for the next export of the format, as the
+        // options dialog keeps them.
+        *record = options;
+        ScriptResult::Export e{format, path, options, {}, std::make_shared<CKinovela>(scene), t};
+        e.context.safeNames = safeNames;
+        if (!doc.PathName().empty()) e.context.textureFolders.push_back(FolderOf(doc.PathName()));
+        e.context.textureFolders.push_back(m_baseDir.empty() ? "." : m_baseDir);
+        m_result.exports.push_back(std::move(e));
+        doc.SetModified(true);
+    });
     Add("print", 0, 2, "[--json] [--frames]", [&, this](auto& a) {
         InfoOptions opt;
         for (const std::string& w : a) {
@@ -400,6 +427,7 @@ ScriptResult RunScript(const std::string& text, const std::string& name, const s
             result.error = name + ":" + std::to_string(lineNo) + ": " + e.reason;
             result.output.clear();
             result.files.clear();
+            result.exports.clear();
             return result;
         }
     }
@@ -409,6 +437,7 @@ ScriptResult RunScript(const std::string& text, const std::string& name, const s
         } catch (const LineError& e) {
             result.error = name + ": --out: " + e.reason;
             result.files.clear();
+            result.exports.clear();
             return result;
         }
     }
@@ -452,6 +481,17 @@ int RunScriptFile(const std::string& path, const std::string& outPath)
             pending.back()->Prepare(file, [data](ByteSink& sink) { sink.Write(data.data(), data.size()); }, data.size());
         if (!w.ok) {
             PrintError(path + ": " + w.error);
+            return 1;
+        }
+    }
+    // Exports write several files each; they run once every save has been
+    // prepared, and the saves are put in place only when all exports worked.
+    for (const ScriptResult::Export& e : r.exports) {
+        CTimeline timeline = e.timeline;
+        const ExportResult x = RunExport(*e.format, *e.scene, timeline, e.path, e.options, e.context);
+        for (const std::string& w : x.warnings) PrintError("kinovela-cli: warning: " + w);
+        if (!x.ok) {
+            PrintError(path + ": " + e.format->failureMessage + " " + x.error);
             return 1;
         }
     }

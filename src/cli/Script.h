@@ -3,8 +3,11 @@
 // no output) unless the whole script succeeds.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "document/ExportDispatch.h"
 
 namespace kinovela::cli {
 
@@ -16,6 +19,17 @@ struct ScriptResult {
     // Files saved by the script, in order: path and bytes. Written by the
     // caller once the script has succeeded.
     std::vector<std::pair<std::string, std::string>> files;
+    // Exports, each with the scene as it was at its line; run by the caller
+    // once the script has succeeded.
+    struct Export {
+        const ExportFormat* format;
+        std::string path;
+        ExportOptions options;
+        ExportContext context;
+        std::shared_ptr<CKinovela> scene;
+        CTimeline timeline;
+    };
+    std::vector<Export> exports;
 };
 
 // Runs the script text; `name` labels the error messages. Relative paths

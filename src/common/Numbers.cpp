@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <charconv>
+#include <cstdio>
 #include <cstdint>
 #include <string>
 #include <system_error>
@@ -85,6 +86,22 @@ int ParseAtoi(std::string_view text)
     const std::int64_t signedValue =
         negative ? (v == kMaxPos + 1 ? INT64_MIN : -static_cast<std::int64_t>(v)) : static_cast<std::int64_t>(v);
     return static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(signedValue)));
+}
+
+void AppendFixed6(std::string& out, double v)
+{
+    // to_chars in fixed form with precision 6 rounds exactly like printf.
+    // It spells NaN and infinity as printf does too ("nan", "-inf").
+    char buf[400];  // the largest double has 309 digits before the point
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
+    out.append(buf, r.ptr);
+}
+
+void AppendFixed6Snprintf(std::string& out, double v)
+{
+    char buf[400];
+    const int n = std::snprintf(buf, sizeof buf, "%f", v);
+    out.append(buf, static_cast<std::size_t>(n));
 }
 
 }  // namespace kinovela

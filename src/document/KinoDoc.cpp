@@ -127,9 +127,9 @@ DocResult CKinoDoc::OnFileSave()
         result.message = "Save As is not available";
         return result;
     }
-    result = m_saveAs->SaveAs(*this);
-    m_modified = true;  // an export never clears the modified mark
-    return result;
+    // The handler sets the modified mark: an export never clears it, a
+    // native save chosen in the dialog does.
+    return m_saveAs->SaveAs(*this);
 }
 
 // --- command state ---------------------------------------------------------------

@@ -217,6 +217,47 @@ class CliTest(unittest.TestCase):
         self.assertEqual(run("run", script, "--out", "x.obj")[0], 2)
         self.assertEqual(run("run", self.path("missing.kvs"))[0], 1)
 
+    def test_export(self):
+        for ext in ("x", "k3d", "mqs", "h"):
+            out = self.path("out." + ext)
+            code, _, err = run("export", self.sample, out)
+            self.assertEqual(code, 0, err)
+            self.assertTrue(os.path.getsize(out) > 0)
+        for args, message in ((["x.k3d", "--key-type", "srt"], "always writes matrix keys"),
+                              (["x.h", "--uv"], "no choice of texture coordinates"),
+                              (["x.x", "--light"], "no choice of light"),
+                              (["x.x", "--no-normals"], "no choice of normals"),
+                              (["x.mqs", "--speed", "3"], "no choice of animation speed"),
+                              (["x.mqs", "--left-handed"], "no choice of coordinate system"),
+                              (["x.x", "--scale", "big"], "--scale needs a number"),
+                              (["x.x", "--frobnicate"], "unknown export option"),
+                              (["x.obj"], "names no export format")):
+            code, _, err = run("export", self.sample, self.path(args[0]), *args[1:])
+            self.assertEqual(code, 2, args)
+            self.assertIn(message, err)
+            self.assertFalse(os.path.exists(self.path(args[0])))
+        code, _, err = run("export", self.sample, self.path("no/such/dir/a.x"))
+        self.assertEqual(code, 1)
+        self.assertIn("xファイルへの書き出しに失敗しました。", err)
+
+    def test_script_export(self):
+        script = self.path("e.kvs")
+        with open(script, "w", encoding="utf-8") as f:
+            f.write("open %s\nexport a.x --key-type matrix --scale 1\nexport b.x\nprint\n" % self.sample)
+        code, _, err = run("run", script)
+        self.assertEqual(code, 0, err)
+        with open(self.path("a.x"), "rb") as f:
+            a = f.read()
+        with open(self.path("b.x"), "rb") as f:
+            b = f.read()
+        self.assertEqual(a, b, "the options are kept for the next export of the format")
+        with open(script, "w", encoding="utf-8") as f:
+            f.write("open %s\nexport c.x\nexport d.k3d --key-type srt\n" % self.sample)
+        code, _, err = run("run", script)
+        self.assertEqual(code, 1)
+        self.assertIn(":3: the .k3d format always writes matrix keys", err)
+        self.assertFalse(os.path.exists(self.path("c.x")), "a failed script exports nothing")
+
     def test_closed_stdout_is_a_failure_not_a_signal(self):
         # Far more output than a pipe holds, so the write must fail.
         p = subprocess.Popen([CLI, "info", "--frames"] + [self.sample] * 20, stdout=subprocess.PIPE,

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -60,6 +61,65 @@ TEST(Numbers, RandomNumericTextAgreesWithTheCLibrary)
         char buf[64];
         std::snprintf(buf, sizeof buf, "%.*g", 1 + static_cast<int>(rng() % 17), d(rng));
         ASSERT_TRUE(SameDouble(ParseAtof(buf), std::atof(buf))) << buf;
+    }
+}
+
+}  // namespace
+}  // namespace kinovela
+
+namespace kinovela {
+namespace {
+
+std::string Fixed(double v)
+{
+    std::string s;
+    AppendFixed6(s, v);
+    return s;
+}
+
+std::string Printf(double v)
+{
+    char buf[400];
+    std::snprintf(buf, sizeof buf, "%f", v);
+    return buf;
+}
+
+TEST(Numbers, FixedMatchesPrintf)
+{
+    for (double v : {0.0, -0.0, 1.0, -1.0, 0.5, 0.0000005, 0.0000015, 0.0000025, -0.0000004, 1e-300, -1e-300,
+                     123456.1234565, 2.5e-7, 1e20, -3.4028234663852886e38, 1.7976931348623157e308, 0.1, 0.2, 0.3,
+                     999999.9999995, 4.35, 2.675})
+        EXPECT_EQ(Fixed(v), Printf(v)) << v;
+    EXPECT_EQ(Fixed(-0.0), "-0.000000");
+    EXPECT_EQ(Fixed(-1e-9), "-0.000000");
+    EXPECT_EQ(Fixed(std::numeric_limits<double>::infinity()), Printf(std::numeric_limits<double>::infinity()));
+    EXPECT_EQ(Fixed(-std::numeric_limits<double>::infinity()), Printf(-std::numeric_limits<double>::infinity()));
+    EXPECT_EQ(Fixed(std::numeric_limits<double>::quiet_NaN()), Printf(std::numeric_limits<double>::quiet_NaN()));
+    EXPECT_EQ(Fixed(-std::numeric_limits<double>::quiet_NaN()), Printf(-std::numeric_limits<double>::quiet_NaN()));
+}
+
+// Every float the exporters print goes through this; a million random
+// floats of every magnitude, plus values just around rounding boundaries.
+TEST(Numbers, FixedMatchesPrintfOnManyFloats)
+{
+    std::mt19937 rng(2026);
+    std::uniform_int_distribution<std::uint32_t> bits;
+    std::uniform_real_distribution<double> small(-2000, 2000);
+    for (int i = 0; i < 1000000; ++i) {
+        float f;
+        if (i % 2 == 0) {
+            const std::uint32_t b = bits(rng);
+            std::memcpy(&f, &b, 4);
+        } else {
+            f = static_cast<float>(small(rng));
+        }
+        const double v = f;
+        ASSERT_EQ(Fixed(v), Printf(v)) << v;
+    }
+    for (int k = 0; k < 100000; ++k) {
+        const double v = (k + 0.5) / 1e6;  // exactly on a printed half, as close as doubles get
+        ASSERT_EQ(Fixed(v), Printf(v)) << v;
+        ASSERT_EQ(Fixed(-v), Printf(-v)) << -v;
     }
 }
 

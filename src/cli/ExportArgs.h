@@ -1,0 +1,20 @@
+// The export options of kinovela-cli export and of the script command
+// export: they start from the format's option record and may only change
+// what the format's options dialog would let the user change.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "document/ExportOptions.h"
+
+namespace kinovela::cli {
+
+// Applies `args` to `options`. Returns an empty text, or what was wrong (an
+// unknown option, a bad value, or an option this format does not offer).
+std::string ApplyExportArgs(const std::vector<std::string>& args, ExportOptions& options, bool& safeNames);
+
+// One line per option, for the usage text.
+extern const char* const kExportOptionsHelp;
+
+}  // namespace kinovela::cli

@@ -1,0 +1,99 @@
+#include "document/ExportDispatch.h"
+
+#include "export/HeaderWriter.h"
+#include "export/Kino3DWriter.h"
+#include "export/XWriter.h"
+#include "mqo/MqoWriter.h"
+
+namespace kinovela {
+
+const std::vector<ExportFormat>& ExportFormats()
+{
+    static const std::vector<ExportFormat> formats = {
+        {"x", "DirectXフォーマットで保存", "xファイルへの書き出しに失敗しました。"},
+        {"k3d", "Kino3D&x形式で保存", "Kino3D&xファイルへの書き出しに失敗しました。"},
+        {"mqs", "RayTrans Libraryフォーマットで保存", "RayTrans Libraryファイルへの書き出しに失敗しました。"},
+        {"h", "Hフォーマットで保存", "Hフォーマットで保存"},
+    };
+    return formats;
+}
+
+const ExportFormat* FindExportFormat(std::string_view extension)
+{
+    std::string ext(extension);
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    for (const ExportFormat& f : ExportFormats())
+        if (ext == f.extension) return &f;
+    return nullptr;
+}
+
+ExportResult RunExport(const ExportFormat& format, CKinovela& scene, CTimeline& t, const std::string& path,
+                       const ExportOptions& o, const ExportContext& context)
+{
+    scene.RecomputeAll(t);
+    const std::string_view ext = format.extension;
+    if (ext == "x") {
+        XOptions x;
+        x.textureQuality = o.textureQuality;
+        x.keyType = o.keyType;
+        x.textureCoords = o.textureCoords != 0;
+        x.speed = o.speed;
+        x.camera = o.camera != 0;
+        x.scale = o.scale;
+        x.coordinateSystem = o.coordinateSystem;
+        x.safeNames = context.safeNames;
+        return WriteXFile(scene, t, path, x);
+    }
+    if (ext == "k3d") {
+        Kino3DOptions k;
+        k.textureQuality = o.textureQuality;
+        k.textureCoords = o.textureCoords != 0;
+        k.speed = o.speed;
+        k.scale = o.scale;
+        k.safeNames = context.safeNames;
+        k.textureFolders = context.textureFolders;
+        return WriteKino3DPackage(scene, t, path, k);
+    }
+    if (ext == "mqs") return WriteMQS(scene, t, path, o.textureCoords != 0, o.scale);
+    if (ext == "h") return WriteHeaderFile(scene, path, o.scale, context.safeNames);
+    ExportResult none;
+    none.error = "no writer for ." + std::string(ext);
+    return none;
+}
+
+DocResult SaveAsDispatcher::SaveAs(CKinoDoc& doc)
+{
+    DocResult result;
+    doc.UpdateAllViews(kHintFps);
+    const std::optional<std::string> path = m_ui.ChooseSavePath();
+    if (!path) return result;  // cancelled: nothing changes
+    const std::string ext = PathExtension(*path);
+    if (ext == "kvl") return doc.OnSaveDocument(*path);
+
+    const ExportFormat* format = FindExportFormat(ext);
+    ExportOptions* options = format ? m_options.Find(ext) : nullptr;
+    if (format && options) {
+        doc.Scene().RecomputeAll(doc.Timeline());
+        if (m_ui.EditOptions(*options, format->title)) {
+            ExportContext context = m_context;
+            if (!doc.PathName().empty()) {
+                const std::size_t slash = doc.PathName().find_last_of('/');
+                context.textureFolders.push_back(slash == std::string::npos ? "." : doc.PathName().substr(0, slash));
+            }
+            const ExportResult r = RunExport(*format, doc.Scene(), doc.Timeline(), *path, *options, context);
+            result.warnings = r.warnings;
+            if (!r.ok) {
+                m_ui.ShowMessage(format->failureMessage);
+                result.ok = false;
+                result.message = std::string(format->failureMessage) + "\n" + r.error;
+            }
+        }
+    }
+    // Any export, or a name that selects nothing, leaves the document marked
+    // modified: the native file has not been written.
+    doc.SetModified(true);
+    return result;
+}
+
+}  // namespace kinovela

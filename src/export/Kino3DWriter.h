@@ -1,0 +1,25 @@
+// Kino3D packages (.k3d): a list file naming one DirectX file per model with
+// every model's world matrix at every frame, the model files themselves and
+// copies of the textures, all in the list file's folder.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "export/ExportCommon.h"
+
+namespace kinovela {
+
+struct Kino3DOptions {
+    int textureQuality = 0;
+    bool textureCoords = false;
+    int speed = 0;  // passed on, unused by the format
+    float scale = 1.0f;
+    bool safeNames = false;
+    std::vector<std::string> textureFolders;  // where else to look for textures
+};
+
+ExportResult WriteKino3DPackage(const CKinovela& scene, const CTimeline& t, const std::string& path,
+                                const Kino3DOptions& options);
+
+}  // namespace kinovela
