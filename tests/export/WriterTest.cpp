@@ -219,7 +219,10 @@ TEST_F(Writers, MqsDocument)
                      "emi(0.000000) spc(0.000000) power(0.200000) tex(\"a.bmp\")\r\n"),
               std::string::npos);
     EXPECT_NE(m.find("\tcolor_type 0\r\n\tvertex 5 {\r\n\t\t-2.000000 0.000000 0.000000\r\n"), std::string::npos);
-    EXPECT_NE(m.find("\t\t2.000000 2.000000 0.000000\r\n") , std::string::npos) << "(1,1,0) about the pivot, times 2";
+    // joint's vertex (1, 1, 0) about its pivot (1, 0, 0), times 2.
+    EXPECT_NE(m.find("\t\t-2.000000 0.000000 0.000000\r\n\t\t2.000000 0.000000 0.000000\r\n\t\t-2.000000 4.000000 0.000000\r\n"
+                     "\t\t0.000000 2.000000 0.000000\r\n"),
+              std::string::npos);
     EXPECT_EQ(Count(m, "UV("), 0u);
     EXPECT_EQ(Count(m, "\tanimation 1 {\r\n"), 2u);
     EXPECT_TRUE(m.size() > 5 && m.substr(m.size() - 5) == "Eof\r\n");
