@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "cli/Json.h"
+#include "image/DibStream.h"
 #include "cli/SceneFiles.h"
 #include "cli/Terminal.h"
 #include "common/TextCodec.h"
@@ -210,6 +211,19 @@ void WriteJson(std::string& out, const std::string& file, const LoadOutcome& lo,
         j.Float(m.m_power);
         j.Key("texture");
         j.String(Cp932ToUtf8(m.m_texture));
+        j.Key("image");
+        if (m.m_image) {
+            j.BeginObject();
+            j.Key("width");
+            j.Int(m.m_image->Width());
+            j.Key("height");
+            j.Int(m.m_image->Height());
+            j.Key("bits");
+            j.Int(m.m_image->BitCount());
+            j.EndObject();
+        } else {
+            j.Null();
+        }
         j.Key("alpha_plane");
         j.String(Cp932ToUtf8(m.m_alphaPlane));
         j.Key("bump");
@@ -272,6 +286,9 @@ void WriteText(std::string& out, const std::string& file, const LoadOutcome& lo,
                            Num(m.m_dif) + " amb " + Num(m.m_amb) + " emi " + Num(m.m_emi) + " spc " + Num(m.m_spc) +
                            " power " + Num(m.m_power);
         if (!m.m_texture.empty()) line += "  tex " + Quoted(m.m_texture);
+        if (m.m_image)
+            line += " (" + std::to_string(m.m_image->Width()) + " x " + std::to_string(m.m_image->Height()) + ", " +
+                    std::to_string(m.m_image->BitCount()) + " bits)";
         if (!m.m_alphaPlane.empty()) line += "  aplane " + Quoted(m.m_alphaPlane);
         if (!m.m_bump.empty()) line += "  bump " + Quoted(m.m_bump);
         Line(out, line);
@@ -316,7 +333,7 @@ int RunInfo(const std::vector<std::string>& files, const InfoOptions& options)
         LoadOutcome lo;
         {
             TerminalProgress progress("Reading", file);
-            lo = LoadSceneFile(file, scene, timeline, progress.Callback());
+            lo = LoadSceneFile(file, scene, timeline, progress.Callback(), options.textureFolders);
         }
         if (!lo.ok) {
             status = 1;

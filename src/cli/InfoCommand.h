@@ -11,6 +11,7 @@ namespace kinovela::cli {
 struct InfoOptions {
     bool json = false;
     bool frames = false;  // every stored pose of every model
+    std::vector<std::string> textureFolders;  // searched first for texture files
 };
 
 // The summary of one scene, as text or as one line of JSON.

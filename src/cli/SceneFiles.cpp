@@ -1,6 +1,7 @@
 #include "cli/SceneFiles.h"
 
 #include "common/TextCodec.h"
+#include "image/Textures.h"
 #include "mqo/LoaderMQO.h"
 #include "scene/NativeFile.h"
 
@@ -19,7 +20,24 @@ bool HasExtension(std::string_view path, std::string_view ext)
     return true;
 }
 
-LoadOutcome LoadSceneFile(const std::string& path, CKinovela& scene, CTimeline& t, const ProgressFn& progress)
+namespace {
+
+void LoadTextures(const std::string& path, CKinovela& scene, const std::vector<std::string>& folders,
+                  LoadOutcome& out)
+{
+    TextureSearch search;
+    search.firstFolders = folders;
+    const std::size_t slash = path.find_last_of('/');
+    search.documentFolders.push_back(slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash));
+    LoadSceneTextures(scene, search, [&](const CMaterial& m, const std::string& message) {
+        out.warnings.push_back("texture \"" + Cp932ToUtf8(m.m_texture) + "\": " + message);
+    });
+}
+
+}  // namespace
+
+LoadOutcome LoadSceneFile(const std::string& path, CKinovela& scene, CTimeline& t, const ProgressFn& progress,
+                          const std::vector<std::string>& textureFolders)
 {
     LoadOutcome out;
     if (HasExtension(path, ".kvl")) {
@@ -29,6 +47,8 @@ LoadOutcome LoadSceneFile(const std::string& path, CKinovela& scene, CTimeline& 
         out.versionText = r.versionText;
         if (!r.ok)
             out.error = r.ioError ? r.detail : path + ": offset " + std::to_string(r.offset) + ": " + Cp932ToUtf8(r.detail);
+        else
+            LoadTextures(path, scene, textureFolders, out);
         return out;
     }
     if (HasExtension(path, ".mqo")) {
@@ -37,6 +57,7 @@ LoadOutcome LoadSceneFile(const std::string& path, CKinovela& scene, CTimeline& 
         out.ok = r.ok;
         out.error = r.message;
         for (const std::string& w : r.warnings) out.warnings.push_back(Cp932ToUtf8(w));
+        LoadTextures(path, scene, textureFolders, out);
         return out;
     }
     out.error = path + ": unsupported file type (expected .mqo or .kvl)";

@@ -21,6 +21,9 @@ struct LoadOutcome {
 };
 
 bool HasExtension(std::string_view path, std::string_view ext);
-LoadOutcome LoadSceneFile(const std::string& path, CKinovela& scene, CTimeline& t, const ProgressFn& progress = {});
+// Textured materials get their images, looked for in `textureFolders`
+// first; a texture that cannot be loaded is a warning.
+LoadOutcome LoadSceneFile(const std::string& path, CKinovela& scene, CTimeline& t, const ProgressFn& progress = {},
+                          const std::vector<std::string>& textureFolders = {});
 
 }  // namespace kinovela::cli

@@ -171,6 +171,11 @@ private:
 
     void Register();
 
+public:
+    void SetTextureFolders(const std::vector<std::string>& folders) { m_doc.m_textureFolders = folders; }
+
+private:
+
     ScriptResult& m_result;
     std::string m_baseDir;
     CKinovela m_scene;
@@ -379,6 +384,7 @@ void Interpreter::Register()
         *record = options;
         ScriptResult::Export e{format, path, options, {}, std::make_shared<CKinovela>(scene), t};
         e.context.safeNames = safeNames;
+        e.context.textureFirstFolders = doc.m_textureFolders;
         if (!doc.PathName().empty()) e.context.textureFolders.push_back(FolderOf(doc.PathName()));
         e.context.textureFolders.push_back(m_baseDir.empty() ? "." : m_baseDir);
         m_result.exports.push_back(std::move(e));
@@ -405,10 +411,11 @@ void Interpreter::Register()
 }  // namespace
 
 ScriptResult RunScript(const std::string& text, const std::string& name, const std::string& outPath,
-                       const std::string& baseDir)
+                       const std::string& baseDir, const std::vector<std::string>& textureFolders)
 {
     ScriptResult result;
     Interpreter interp(result, baseDir);
+    interp.SetTextureFolders(textureFolders);
     std::size_t lineNo = 0, pos = 0;
     while (pos <= text.size()) {
         std::size_t end = text.find('\n', pos);
@@ -456,7 +463,7 @@ void PrintError(const std::string& text)
 
 }  // namespace
 
-int RunScriptFile(const std::string& path, const std::string& outPath)
+int RunScriptFile(const std::string& path, const std::string& outPath, const std::vector<std::string>& textureFolders)
 {
     std::string text, error;
     if (!ReadWholeFile(path, text, error)) {
@@ -465,7 +472,7 @@ int RunScriptFile(const std::string& path, const std::string& outPath)
     }
     const std::size_t slash = path.find_last_of('/');
     const std::string base = slash == std::string::npos ? "" : (slash == 0 ? "/" : path.substr(0, slash));
-    const ScriptResult r = RunScript(text, path, outPath, base);
+    const ScriptResult r = RunScript(text, path, outPath, base, textureFolders);
     for (const std::string& w : r.warnings) PrintError("kinovela-cli: warning: " + w);
     if (!r.ok) {
         PrintError(r.error);

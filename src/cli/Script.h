@@ -35,12 +35,14 @@ struct ScriptResult {
 // Runs the script text; `name` labels the error messages. Relative paths
 // inside the script are taken from `baseDir` (empty: the current folder).
 // `outPath`, when not empty, receives the final scene as a native file.
+// `textureFolders` are searched first for texture images.
 ScriptResult RunScript(const std::string& text, const std::string& name, const std::string& outPath,
-                       const std::string& baseDir = {});
+                       const std::string& baseDir = {}, const std::vector<std::string>& textureFolders = {});
 
 // Runs the script file and writes its files and output; returns the exit
 // status: 0, or 1 when the script cannot be read, a line fails or a file
 // cannot be written.
-int RunScriptFile(const std::string& path, const std::string& outPath);
+int RunScriptFile(const std::string& path, const std::string& outPath,
+                  const std::vector<std::string>& textureFolders = {});
 
 }  // namespace kinovela::cli

@@ -19,6 +19,8 @@ namespace {
 
 using namespace kinovela;
 
+std::vector<std::string> g_textureFolders;
+
 constexpr const char* kUsage =
     "Usage:\n"
     "  kinovela-cli info [--json] [--frames] FILE...\n"
@@ -34,6 +36,10 @@ constexpr const char* kUsage =
     "  kinovela-cli run SCRIPT [--out FILE.kvl]\n"
     "      Run a command script (see the README); --out saves the final scene.\n"
     "  kinovela-cli --help | --version\n"
+    "\n"
+    "Any command also takes --texture-dir DIR (repeatable): a folder searched for\n"
+    "texture images before the program's TEXTURE folder, the scene's folder and\n"
+    "the scene's TEXTURE folder.\n"
     "\n"
     "Exit status: 0 success, 1 a file could not be read or written, 2 usage error.\n";
 
@@ -66,7 +72,7 @@ int Export(const std::vector<std::string>& args)
     cli::LoadOutcome lo;
     {
         cli::TerminalProgress progress("Reading", in);
-        lo = cli::LoadSceneFile(in, scene, timeline, progress.Callback());
+        lo = cli::LoadSceneFile(in, scene, timeline, progress.Callback(), g_textureFolders);
     }
     for (const std::string& w : lo.warnings) std::fprintf(stderr, "kinovela-cli: warning: %s\n", w.c_str());
     if (!lo.ok) {
@@ -74,6 +80,7 @@ int Export(const std::vector<std::string>& args)
         return 1;
     }
     ExportContext context;
+    context.textureFirstFolders = g_textureFolders;
     context.safeNames = safeNames;
     context.textureFolders.push_back(FolderOf(in).empty() ? "." : FolderOf(in));
     const ExportResult r = RunExport(*format, scene, timeline, out, options, context);
@@ -88,6 +95,7 @@ int Export(const std::vector<std::string>& args)
 int Info(const std::vector<std::string>& args)
 {
     cli::InfoOptions opt;
+    opt.textureFolders = g_textureFolders;
     std::vector<std::string> files;
     bool optionsDone = false;
     for (const std::string& a : args) {
@@ -123,7 +131,7 @@ int Convert(const std::vector<std::string>& args)
     cli::LoadOutcome lo;
     {
         cli::TerminalProgress progress("Reading", in);
-        lo = cli::LoadSceneFile(in, scene, timeline, progress.Callback());
+        lo = cli::LoadSceneFile(in, scene, timeline, progress.Callback(), g_textureFolders);
     }
     for (const std::string& w : lo.warnings) std::fprintf(stderr, "kinovela-cli: warning: %s\n", w.c_str());
     if (!lo.ok) {
@@ -159,12 +167,27 @@ int RunCommand(const std::vector<std::string>& args)
     }
     if (script.empty()) return Usage("run needs a script");
     if (!out.empty() && !cli::HasExtension(out, ".kvl")) return Usage("--out writes Kinovela scenes: the file must end in .kvl");
-    return cli::RunScriptFile(script, out);
+    return cli::RunScriptFile(script, out, g_textureFolders);
 }
 
 int Run(int argc, char** argv)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--") {  // the rest are operands
+            args.insert(args.end(), argv + i, argv + argc);
+            break;
+        }
+        if (a == "--texture-dir") {
+            if (i + 1 >= argc) return Usage("--texture-dir needs a folder");
+            g_textureFolders.push_back(argv[++i]);
+        } else if (a.rfind("--texture-dir=", 0) == 0) {
+            g_textureFolders.push_back(a.substr(14));
+        } else {
+            args.push_back(a);
+        }
+    }
     if (args.empty()) return Usage("no command given");
     const std::string cmd = args[0];
     args.erase(args.begin());

@@ -31,12 +31,15 @@ std::string ModuleDirectory()
     return slash == std::string::npos ? std::string("./") : buf.substr(0, slash + 1);
 }
 
-std::string FindTextureFile(const std::string& textureName, const std::vector<std::string>& extraFolders)
+std::string FindTextureFile(const std::string& textureName, const std::vector<std::string>& extraFolders,
+                            const std::vector<std::string>& firstFolders)
 {
     if (textureName.empty()) return {};
     std::string name = textureName;
     for (char& c : name)
         if (c == '\\') c = '/';
+    for (const std::string& folder : firstFolders)
+        if (IsFile(WithSlash(folder) + name)) return WithSlash(folder) + name;
     const std::string first = ModuleDirectory() + "TEXTURE/" + name;
     if (IsFile(first)) return first;
     for (const std::string& folder : extraFolders) {

@@ -53,6 +53,7 @@ ExportResult RunExport(const ExportFormat& format, CKinovela& scene, CTimeline& 
         k.scale = o.scale;
         k.safeNames = context.safeNames;
         k.textureFolders = context.textureFolders;
+        k.textureFirstFolders = context.textureFirstFolders;
         return WriteKino3DPackage(scene, t, path, k);
     }
     if (ext == "mqs") return WriteMQS(scene, t, path, o.textureCoords != 0, o.scale);

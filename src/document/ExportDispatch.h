@@ -27,7 +27,8 @@ const std::vector<ExportFormat>& ExportFormats();
 
 // What every export needs besides its options.
 struct ExportContext {
-    std::vector<std::string> textureFolders;  // searched after the program's TEXTURE folder
+    std::vector<std::string> textureFolders;       // searched after the program's TEXTURE folder
+    std::vector<std::string> textureFirstFolders;  // searched before it
     bool safeNames = false;                    // identifiers limited to [A-Za-z0-9_]
 };
 

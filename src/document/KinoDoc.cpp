@@ -86,11 +86,13 @@ DocResult CKinoDoc::OnOpenDocument(const std::string& path)
         m_pathName = path;
         m_title = path;
         m_modified = false;
+        LoadTextures(path, result);
         m_hooks->LoadTextures();
     } else if (ext == "mqo") {
         const MqoImportResult r = LoadMQO(m_scene, m_timeline, path, kNoModel);
         if (!r.ok) result.message = r.message;
         for (const std::string& w : r.warnings) result.warnings.push_back(Cp932ToUtf8(w));
+        LoadTextures(path, result);
         UpdateAllViews(kHintModelsChanged);
         m_modified = true;
     }
@@ -373,9 +375,24 @@ DocResult CKinoDoc::AddModels(const std::string& path)
     result.ok = r.ok;
     result.message = r.message;
     for (const std::string& w : r.warnings) result.warnings.push_back(Cp932ToUtf8(w));
+    LoadTextures(path, result);
     UpdateAllViews(kHintModelsChanged);
     m_modified = true;
     return result;
+}
+
+void CKinoDoc::LoadTextures(const std::string& documentPath, DocResult& result)
+{
+    TextureSearch search;
+    search.firstFolders = m_textureFolders;
+    const std::size_t slash = documentPath.find_last_of('/');
+    search.documentFolders.push_back(slash == std::string::npos ? "." : slash == 0 ? "/" : documentPath.substr(0, slash));
+    LoadSceneTextures(m_scene, search, [&](const CMaterial& m, const std::string& message) {
+        if (m_textureFailed)
+            m_textureFailed(m, message);
+        else
+            result.warnings.push_back(Cp932ToUtf8(m.m_texture) + ": " + message);
+    });
 }
 
 void CKinoDoc::DeleteSelectedModel()

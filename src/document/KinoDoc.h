@@ -11,6 +11,7 @@
 
 #include "document/CommandIds.h"
 #include "document/UpdateHints.h"
+#include "image/Textures.h"
 #include "scene/Kinovela.h"
 
 namespace kinovela {
@@ -76,6 +77,14 @@ public:
     const std::string& Title() const { return m_title; }
     bool IsModified() const { return m_modified; }
     void SetModified(bool modified = true) { m_modified = modified; }
+
+    // --- textures ----------------------------------------------------------------
+    // Folders searched for texture files before the program's TEXTURE
+    // folder; after it come the document's folder and its TEXTURE folder.
+    std::vector<std::string> m_textureFolders;
+    // Told of each texture that cannot be loaded; without it the message
+    // goes into the warnings of the open or import that read the texture.
+    TextureFailureFn m_textureFailed;
 
     // --- files -------------------------------------------------------------------
     void OnNewDocument();
@@ -148,6 +157,9 @@ public:
 
 private:
     void ReleaseResources();
+    // Decodes the images of textured materials that have none yet, looking
+    // beside `documentPath` as well.
+    void LoadTextures(const std::string& documentPath, DocResult& result);
 
     CKinovela& m_scene;
     CTimeline& m_timeline;

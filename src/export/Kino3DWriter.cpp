@@ -11,12 +11,11 @@ namespace kinovela {
 
 namespace {
 
-void CopyTextures(const CKinovela& scene, const std::string& folder, const std::vector<std::string>& extra,
-                  ExportResult& result)
+void CopyTextures(const CKinovela& scene, const std::string& folder, const Kino3DOptions& o, ExportResult& result)
 {
     for (const CMaterial& m : scene.m_materials) {
         if (m.m_texture.empty()) continue;
-        const std::string source = FindTextureFile(m.m_texture, extra);
+        const std::string source = FindTextureFile(m.m_texture, o.textureFolders, o.textureFirstFolders);
         if (source.empty()) {
             result.warnings.push_back("texture not found, not copied: " + m.m_texture);
             continue;
@@ -43,7 +42,7 @@ ExportResult WriteKino3DPackage(const CKinovela& scene, const CTimeline& t, cons
     std::vector<std::string> files;
     for (const std::string& n : names) files.push_back(FileNameInside(n + ".x"));
 
-    CopyTextures(scene, folder, o.textureFolders, result);
+    CopyTextures(scene, folder, o, result);
 
     const std::vector<Matrix4> world = WalkMatrices(scene, t.m_last, o.scale, true);
     WriteResult w = WriteFileAtomically(path, [&](ByteSink& sink) {

@@ -16,7 +16,8 @@ struct Kino3DOptions {
     int speed = 0;  // passed on, unused by the format
     float scale = 1.0f;
     bool safeNames = false;
-    std::vector<std::string> textureFolders;  // where else to look for textures
+    std::vector<std::string> textureFolders;       // where else to look for textures
+    std::vector<std::string> textureFirstFolders;  // where to look before the program's folder
 };
 
 ExportResult WriteKino3DPackage(const CKinovela& scene, const CTimeline& t, const std::string& path,

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -13,6 +14,8 @@
 #include "scene/Vector.h"
 
 namespace kinovela {
+
+class DibStream;
 
 // Index that stands for "no model" in parent links and the selection.
 inline constexpr int kNoModel = -99;
@@ -97,6 +100,10 @@ struct CMaterial {
     std::array<std::array<float, 4>, 4> m_glColors{};
     // Derived: Direct3D diffuse, ambient, specular, emissive (4 each), power.
     std::array<float, 17> m_d3dMaterial{};
+
+    // The decoded texture, 24 or 32 bits; shared by copies of the material
+    // (nobody changes it once loaded: exporters work on their own copies).
+    std::shared_ptr<DibStream> m_image;
 
     // Runtime state of the OpenGL renderer.
     unsigned m_glTexture = 0;

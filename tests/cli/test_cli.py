@@ -95,14 +95,28 @@ class CliTest(unittest.TestCase):
 
     def test_convert_round_trip_is_byte_exact(self):
         a, b = self.path("a.kvl"), self.path("b.kvl")
+        textures = os.path.join(SOURCE, "samples", "TEXTURE")
         self.assertEqual(run("convert", self.sample, a)[0], 0)
-        self.assertEqual(run("convert", a, b)[0], 0)
+        # a.kvl lies away from the sample's TEXTURE folder: --texture-dir finds it.
+        self.assertEqual(run("--texture-dir", textures, "convert", a, b)[0], 0)
         with open(a, "rb") as fa, open(b, "rb") as fb:
             self.assertEqual(fa.read(), fb.read())
-        code, out, _ = run("info", "--json", a)
+        code, out, _ = run("info", "--json", "--texture-dir=" + textures, a)
         doc = json.loads(out)
         self.assertEqual(doc["version"], "Version 6.6")
         self.assertEqual(doc["models"][3]["name"], "手首")
+        self.assertEqual(doc["materials"][0]["image"], {"width": 64, "height": 64, "bits": 24})
+        self.assertIsNone(doc["materials"][1]["image"])
+
+        # Without it the texture is missing: the user is told, and the
+        # material loses its texture name, as the editor does.
+        c = self.path("c.kvl")
+        code, _, err = run("convert", a, c)
+        self.assertEqual(code, 0)
+        self.assertIn('texture "robot_panel.bmp": ファイルが見つからないか、この画像ファイルには対応していません！', err)
+        code, out, _ = run("info", "--json", c)
+        self.assertEqual(json.loads(out)["materials"][0]["texture"], "")
+        os.remove(c)
         self.assertEqual(sorted(os.listdir(self.tmp)), ["a.kvl", "b.kvl"], "no temporary files are left")
 
     def test_several_files_and_failures(self):
