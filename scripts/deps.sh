@@ -7,9 +7,10 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config python3
+  libpng-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  assimp-utils
+  assimp-utils imagemagick
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(time)
