@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/AtomicFile.h"
+#include "common/Memory.h"
 
 namespace kinovela {
 
@@ -34,6 +35,8 @@ ImageBlock ImageBlock::Allocate(std::size_t size)
     ImageBlock b;
     b.m_data.reset(static_cast<std::uint8_t*>(std::calloc(size == 0 ? 1 : size, 1)));
     b.m_size = b.m_data ? size : 0;
+    // A big picture's pages are all written by its decoder right away.
+    if (b.m_data && size >= (std::size_t{4} << 20)) AdviseHugePages(b.m_data.get(), size);
     return b;
 }
 
