@@ -498,7 +498,7 @@ int RunScriptFile(const std::string& path, const std::string& outPath, const std
         const ExportResult x = RunExport(*e.format, *e.scene, timeline, e.path, e.options, e.context);
         for (const std::string& w : x.warnings) PrintError("kinovela-cli: warning: " + w);
         if (!x.ok) {
-            PrintError(path + ": " + e.format->failureMessage + " " + x.error);
+            PrintError(path + ": " + x.MessageOr(e.format->failureMessage) + " " + x.error);
             return 1;
         }
     }

@@ -86,7 +86,7 @@ int Export(const std::vector<std::string>& args)
     const ExportResult r = RunExport(*format, scene, timeline, out, options, context);
     for (const std::string& w : r.warnings) std::fprintf(stderr, "kinovela-cli: warning: %s\n", w.c_str());
     if (!r.ok) {
-        std::fprintf(stderr, "kinovela-cli: %s\n%s\n", format->failureMessage, r.error.c_str());
+        std::fprintf(stderr, "kinovela-cli: %s\n%s\n", r.MessageOr(format->failureMessage), r.error.c_str());
         return 1;
     }
     return 0;

@@ -1,7 +1,10 @@
 #include "document/ExportDispatch.h"
 
+#include <cstdio>
+
 #include "export/HeaderWriter.h"
 #include "export/Kino3DWriter.h"
+#include "export/SdfWriter.h"
 #include "export/XWriter.h"
 #include "mqo/MqoWriter.h"
 
@@ -10,6 +13,7 @@ namespace kinovela {
 const std::vector<ExportFormat>& ExportFormats()
 {
     static const std::vector<ExportFormat> formats = {
+        {"w3d", "Shockwave3Dフォーマットで保存", "SDFファイルへの書き出しに失敗しました。"},
         {"x", "DirectXフォーマットで保存", "xファイルへの書き出しに失敗しました。"},
         {"k3d", "Kino3D&x形式で保存", "Kino3D&xファイルへの書き出しに失敗しました。"},
         {"mqs", "RayTrans Libraryフォーマットで保存", "RayTrans Libraryファイルへの書き出しに失敗しました。"},
@@ -27,6 +31,41 @@ const ExportFormat* FindExportFormat(std::string_view extension)
         if (ext == f.extension) return &f;
     return nullptr;
 }
+
+namespace {
+
+// The description and its textures go into the output folder (the folder
+// the save dialog leaves current), the converter plug-in turns them into
+// the .w3d, and the description is removed once it has.
+ExportResult ExportW3d(const CKinovela& scene, const CTimeline& t, const std::string& path, const ExportOptions& o,
+                       const ExportContext& context)
+{
+    SdfOptions s;
+    s.keyType = o.keyType;
+    s.textureCoords = o.textureCoords != 0;
+    s.camera = o.camera != 0;
+    s.light = o.light != 0;
+    s.scale = o.scale;
+    s.safeNames = context.safeNames;
+    TextureSearch search;
+    search.firstFolders = context.textureFirstFolders;
+    search.documentFolders = context.textureFolders;
+    const std::string folder = FolderOf(path);
+    const std::string sdf = folder + kSdfFileName;
+    ExportResult r = WriteSdfFile(scene, t, sdf, s, search);
+    if (!r.ok) return r;
+    std::string error;
+    if (!ConvertSdfToW3d(path, folder.empty() ? "." : folder, context.w3dPlugin, error)) {
+        r.ok = false;
+        r.error = error + " (the scene description stays in " + sdf + ")";
+        r.failureMessage = kW3dConversionFailed;
+        return r;
+    }
+    std::remove(sdf.c_str());
+    return r;
+}
+
+}  // namespace
 
 ExportResult RunExport(const ExportFormat& format, CKinovela& scene, CTimeline& t, const std::string& path,
                        const ExportOptions& o, const ExportContext& context)
@@ -56,6 +95,7 @@ ExportResult RunExport(const ExportFormat& format, CKinovela& scene, CTimeline& 
         k.textureFirstFolders = context.textureFirstFolders;
         return WriteKino3DPackage(scene, t, path, k);
     }
+    if (ext == "w3d") return ExportW3d(scene, t, path, o, context);
     if (ext == "mqs") return WriteMQS(scene, t, path, o.textureCoords != 0, o.scale);
     if (ext == "h") return WriteHeaderFile(scene, path, o.scale, context.safeNames);
     ExportResult none;
@@ -85,9 +125,9 @@ DocResult SaveAsDispatcher::SaveAs(CKinoDoc& doc)
             const ExportResult r = RunExport(*format, doc.Scene(), doc.Timeline(), *path, *options, context);
             result.warnings = r.warnings;
             if (!r.ok) {
-                m_ui.ShowMessage(format->failureMessage);
+                m_ui.ShowMessage(r.MessageOr(format->failureMessage));
                 result.ok = false;
-                result.message = std::string(format->failureMessage) + "\n" + r.error;
+                result.message = std::string(r.MessageOr(format->failureMessage)) + "\n" + r.error;
             }
         }
     }

@@ -20,6 +20,9 @@ struct ExportFormat {
     const char* failureMessage;
 };
 
+// A .w3d export whose description was written but not converted.
+inline constexpr const char* kW3dConversionFailed = "Shockwave3Dへの書き出しに失敗しました。";
+
 // The formats with a writer, in the order Save As tests them; null when the
 // extension names none.
 const ExportFormat* FindExportFormat(std::string_view extension);
@@ -29,6 +32,7 @@ const std::vector<ExportFormat>& ExportFormats();
 struct ExportContext {
     std::vector<std::string> textureFolders;       // searched after the program's TEXTURE folder
     std::vector<std::string> textureFirstFolders;  // searched before it
+    std::string w3dPlugin;  // the .w3d converter library; empty: beside the program, then the library path
     bool safeNames = false;                    // identifiers limited to [A-Za-z0-9_]
 };
 

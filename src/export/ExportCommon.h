@@ -16,6 +16,11 @@ struct ExportResult {
     bool ok = false;
     std::string error;  // why it failed (UTF-8), for logs and the CLI
     std::vector<std::string> warnings;
+    // What to tell the user when the format has more than one failure
+    // message; null for the format's own.
+    const char* failureMessage = nullptr;
+
+    const char* MessageOr(const char* formatMessage) const { return failureMessage ? failureMessage : formatMessage; }
 };
 
 // "// Kinovela 6.6" and the three maker lines, in the comment syntax given
