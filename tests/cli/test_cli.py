@@ -16,8 +16,11 @@ CLI = None
 SOURCE = None
 
 
-def run(*args, input_bytes=None):
-    p = subprocess.run([CLI, *args], input=input_bytes, capture_output=True, timeout=120)
+PLUGIN_DIR = None
+
+
+def run(*args, input_bytes=None, env=None):
+    p = subprocess.run([CLI, *args], input=input_bytes, capture_output=True, timeout=120, env=env)
     return p.returncode, p.stdout.decode("utf-8"), p.stderr.decode("utf-8")
 
 
@@ -232,7 +235,7 @@ class CliTest(unittest.TestCase):
         self.assertEqual(run("run", self.path("missing.kvs"))[0], 1)
 
     def test_export(self):
-        for ext in ("x", "k3d", "mqs", "h"):
+        for ext in ("x", "k3d", "mqs", "h", "wrl", "mx"):
             out = self.path("out." + ext)
             code, _, err = run("export", self.sample, out)
             self.assertEqual(code, 0, err)
@@ -253,6 +256,25 @@ class CliTest(unittest.TestCase):
         code, _, err = run("export", self.sample, self.path("no/such/dir/a.x"))
         self.assertEqual(code, 1)
         self.assertIn("xファイルへの書き出しに失敗しました。", err)
+
+    def test_w3d_export_needs_the_converter(self):
+        out = self.path("scene.w3d")
+        code, _, err = run("export", self.sample, out, "--light", "--uv")
+        self.assertEqual(code, 1)
+        self.assertIn("Shockwave3Dへの書き出しに失敗しました。", err)
+        self.assertIn("libShockwave3D.so", err)
+        self.assertTrue(os.path.exists(self.path("Shockwave3D.sdf")), "the description stays for the user")
+        self.assertTrue(os.path.exists(self.path("robot_panel.tga")))
+        self.assertFalse(os.path.exists(out))
+        code, _, err = run("export", self.sample, out, "--key-type", "matrix")
+        self.assertEqual(code, 2)
+        if PLUGIN_DIR:
+            env = dict(os.environ, LD_LIBRARY_PATH=PLUGIN_DIR)
+            code, _, err = run("export", self.sample, out, env=env)
+            self.assertEqual(code, 0, err)
+            with open(out, "rb") as f:
+                self.assertTrue(f.read().startswith(b"W3D stub: converted a "))
+            self.assertFalse(os.path.exists(self.path("Shockwave3D.sdf")), "removed once converted")
 
     def test_script_export(self):
         script = self.path("e.kvs")
@@ -316,4 +338,5 @@ class CliTest(unittest.TestCase):
 if __name__ == "__main__":
     CLI = os.path.abspath(sys.argv[1])
     SOURCE = os.path.abspath(sys.argv[2])
+    PLUGIN_DIR = os.path.abspath(sys.argv[3]) if len(sys.argv) > 3 else None
     unittest.main(argv=[sys.argv[0], "-v"])
