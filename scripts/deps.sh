@@ -10,7 +10,7 @@ packages=(
   libpng-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  assimp-utils imagemagick
+  assimp-utils imagemagick view3dscene
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(time)

@@ -3,8 +3,10 @@
 #include <cstdio>
 
 #include "export/HeaderWriter.h"
+#include "export/HspWriter.h"
 #include "export/Kino3DWriter.h"
 #include "export/SdfWriter.h"
+#include "export/VrmlWriter.h"
 #include "export/XWriter.h"
 #include "mqo/MqoWriter.h"
 
@@ -16,6 +18,8 @@ const std::vector<ExportFormat>& ExportFormats()
         {"w3d", "Shockwave3Dフォーマットで保存", "SDFファイルへの書き出しに失敗しました。"},
         {"x", "DirectXフォーマットで保存", "xファイルへの書き出しに失敗しました。"},
         {"k3d", "Kino3D&x形式で保存", "Kino3D&xファイルへの書き出しに失敗しました。"},
+        {"wrl", "VRML97フォーマットで保存", "VRMLファイルへの書き出しに失敗しました。"},
+        {"mx", "Hot Soup Processorフォーマットで保存", "Hot Soup Processorフォーマットで保存"},
         {"mqs", "RayTrans Libraryフォーマットで保存", "RayTrans Libraryファイルへの書き出しに失敗しました。"},
         {"h", "Hフォーマットで保存", "Hフォーマットで保存"},
     };
@@ -96,6 +100,27 @@ ExportResult RunExport(const ExportFormat& format, CKinovela& scene, CTimeline& 
         return WriteKino3DPackage(scene, t, path, k);
     }
     if (ext == "w3d") return ExportW3d(scene, t, path, o, context);
+    TextureSearch search;
+    search.firstFolders = context.textureFirstFolders;
+    search.documentFolders = context.textureFolders;
+    if (ext == "wrl") {
+        VrmlOptions v;
+        v.keyType = o.keyType;
+        v.textureCoords = o.textureCoords != 0;
+        v.normals = o.normals != 0;
+        v.camera = o.camera != 0;
+        v.scale = o.scale;
+        v.safeNames = context.safeNames;
+        return WriteVrmlFile(scene, t, path, v, search);
+    }
+    if (ext == "mx") {
+        HspOptions h;
+        h.textureQuality = o.textureQuality;
+        h.keyType = o.keyType;
+        h.scale = o.scale;
+        h.textures = search;
+        return WriteHspFile(scene, t, path, h);
+    }
     if (ext == "mqs") return WriteMQS(scene, t, path, o.textureCoords != 0, o.scale);
     if (ext == "h") return WriteHeaderFile(scene, path, o.scale, context.safeNames);
     ExportResult none;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "export/ExportCommon.h"
+#include "image/Textures.h"
 
 namespace kinovela {
 
@@ -12,6 +13,9 @@ struct HspOptions {
     int textureQuality = 0;
     int keyType = 0;  // 0 writes the motion file
     float scale = 0.04f;
+    // Where the scene's texture files came from: a BMP that would land on
+    // one of them is not written, so an export never replaces a source.
+    TextureSearch textures;
 };
 
 // Writes `path` (the model file), the motion file beside it when keys are

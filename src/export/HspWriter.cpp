@@ -1,0 +1,437 @@
+#include "export/HspWriter.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <unordered_map>
+#include <utility>
+
+#include "common/Paths.h"
+#include "common/TextCodec.h"
+#include "image/DibStream.h"
+#include "scene/Matrix.h"
+
+namespace kinovela {
+
+namespace {
+
+constexpr std::uint64_t kHeaderSize = 48;
+constexpr std::uint64_t kModelRecordSize = 60;
+constexpr std::uint64_t kPolygonRecordSize = 168;
+constexpr std::uint64_t kTextureRecordSize = 16;
+
+// Face counts and hierarchy links are 16-bit fields, texture numbers signed
+// 16-bit ones (-1 is "none"), and every size and offset in the header 32-bit.
+constexpr std::size_t kMaxModels = 0xFFFF;
+constexpr std::size_t kMaxFacesPerModel = 0xFFFF;
+constexpr std::size_t kMaxTextures = 0x7FFF;
+constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFu;
+
+// The name without the extension of its last component; a '.' in a folder
+// name is not an extension.
+std::string WithoutExtension(std::string_view name)
+{
+    const std::size_t cut = name.find_last_of("\\/");
+    const std::size_t dot = name.find_last_of('.');
+    if (dot == std::string_view::npos || (cut != std::string_view::npos && dot < cut)) return std::string(name);
+    return std::string(name.substr(0, dot));
+}
+
+// Little-endian records, streamed through a buffer: a model file can run to
+// gigabytes, so it is never held whole.
+class RecordWriter {
+public:
+    explicit RecordWriter(ByteSink& sink) : m_sink(sink) { m_buf.reserve(kFlushAt + 1024); }
+    ~RecordWriter() { Flush(); }
+    RecordWriter(const RecordWriter&) = delete;
+    RecordWriter& operator=(const RecordWriter&) = delete;
+
+    void U16(std::uint32_t v)
+    {
+        std::uint8_t b[2];
+        PutU16(b, v);
+        Bytes(b, 2);
+    }
+    void U32(std::uint32_t v)
+    {
+        std::uint8_t b[4];
+        PutU32(b, v);
+        Bytes(b, 4);
+    }
+    void F32(float v)
+    {
+        std::uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        U32(bits);
+    }
+    void Vec4(float x, float y, float z, float w)
+    {
+        F32(x);
+        F32(y);
+        F32(z);
+        F32(w);
+    }
+    void Bytes(const void* p, std::size_t n)
+    {
+        m_buf.append(static_cast<const char*>(p), n);
+        if (m_buf.size() >= kFlushAt) Flush();
+    }
+    void Flush()
+    {
+        if (!m_buf.empty()) m_sink.Write(m_buf.data(), m_buf.size());
+        m_buf.clear();
+    }
+
+private:
+    static constexpr std::size_t kFlushAt = 256u << 10;
+    ByteSink& m_sink;
+    std::string m_buf;
+};
+
+// The integer part of channel x 255, kept inside its byte so that a colour
+// out of 0..1 (possible in a file) cannot spill into the next channel.
+std::uint32_t Channel(float c)
+{
+    const float v = c * 255;
+    if (!(v > 0)) return 0;  // NaN too
+    if (v >= 255) return 255;
+    return static_cast<std::uint32_t>(v);
+}
+
+bool Writable(const CFace& f, std::size_t vertexCount)
+{
+    if (f.IndexCount() != 3 && f.IndexCount() != 4) return false;
+    for (int i : f.Indices())
+        if (i < 0 || static_cast<std::size_t>(i) >= vertexCount) return false;
+    return true;
+}
+
+struct Layout {
+    std::vector<int> order;  // model index at each walk position
+    std::vector<std::uint32_t> firstChild, nextSibling;
+    std::vector<std::uint32_t> firstPolygon;
+    std::uint64_t polygons = 0;
+};
+
+// Walk positions are the order of the enter events; a model entered twice
+// (a damaged walk) keeps its first place.
+std::vector<int> WalkOrder(const CKinovela& scene)
+{
+    const std::size_t count = scene.m_models.size();
+    std::vector<char> seen(count, 0);
+    std::vector<int> order;
+    for (const WalkEntry& e : scene.m_hierarchyWalk) {
+        if (e.event != kWalkEnter || e.model < 0 || static_cast<std::size_t>(e.model) >= count) continue;
+        if (seen[static_cast<std::size_t>(e.model)]) continue;
+        seen[static_cast<std::size_t>(e.model)] = 1;
+        order.push_back(e.model);
+    }
+    return order;
+}
+
+// Children of each parent, and the roots, chained as siblings in walk
+// order; a parent points at its first child.
+void Link(const CKinovela& scene, Layout& l)
+{
+    const std::size_t count = scene.m_models.size();
+    std::vector<int> position(count, -1);
+    for (std::size_t k = 0; k < l.order.size(); ++k) position[static_cast<std::size_t>(l.order[k])] = static_cast<int>(k);
+    l.firstChild.assign(l.order.size(), 0);
+    l.nextSibling.assign(l.order.size(), 0);
+    std::vector<int> lastOfList(count + 1, -1);  // slot `count` holds the roots
+    for (std::size_t k = 0; k < l.order.size(); ++k) {
+        const int parent = scene.m_models[static_cast<std::size_t>(l.order[k])].m_parent;
+        std::size_t slot;
+        if (parent == kNoModel)
+            slot = count;
+        else if (parent >= 0 && static_cast<std::size_t>(parent) < count)
+            slot = static_cast<std::size_t>(parent);
+        else
+            continue;
+        if (lastOfList[slot] >= 0)
+            l.nextSibling[static_cast<std::size_t>(lastOfList[slot])] = static_cast<std::uint32_t>(k);
+        else if (slot != count && position[slot] >= 0)
+            l.firstChild[static_cast<std::size_t>(position[slot])] = static_cast<std::uint32_t>(k);
+        lastOfList[slot] = static_cast<int>(k);
+    }
+}
+
+// The identity of a file, to tell whether two paths name the same one.
+using FileId = std::pair<dev_t, ino_t>;
+
+bool IdOf(const std::string& path, FileId& id)
+{
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    id = {st.st_dev, st.st_ino};
+    return true;
+}
+
+// Every file the texture search could take for a texture, alpha plane or
+// bump map of the scene: each place it looks, not only the first hit, since
+// an earlier export can leave a file that shadows the one that was loaded.
+// The output folder counts as well, so that a caller that passes no folders
+// still cannot have a texture there replaced by its own copy.
+std::set<FileId> SourceTextures(const CKinovela& scene, const TextureSearch& search, const std::string& folder)
+{
+    auto slash = [](std::string f) {
+        if (!f.empty() && f.back() != '/') f.push_back('/');
+        return f;
+    };
+    std::vector<std::string> places;
+    for (const std::string& f : search.firstFolders) places.push_back(slash(f));
+    places.push_back(ModuleDirectory() + "TEXTURE/");
+    std::vector<std::string> documents = search.documentFolders;
+    documents.push_back(folder.empty() ? "." : folder);
+    for (const std::string& f : documents) {
+        places.push_back(slash(f));
+        places.push_back(slash(f) + "TEXTURE/");
+    }
+    std::set<std::string> names;
+    for (const CMaterial& m : scene.m_materials)
+        for (const std::string* n : {&m.m_texture, &m.m_alphaPlane, &m.m_bump})
+            if (!n->empty()) names.insert(*n);
+    std::set<FileId> ids;
+    for (std::string n : names) {
+        for (char& c : n)
+            if (c == '\\') c = '/';
+        for (const std::string& place : places) {
+            FileId id;
+            if (IdOf(place + n, id)) ids.insert(id);
+        }
+    }
+    return ids;
+}
+
+void WriteTextures(const CKinovela& scene, const std::string& folder, const TextureSearch& search,
+                   ExportResult& result)
+{
+    const std::set<FileId> sources = SourceTextures(scene, search, folder);
+    std::set<std::string> written;
+    for (const CMaterial& m : scene.m_materials) {
+        if (m.m_texture.empty()) continue;
+        const std::string target = folder + FileNameInside(WithoutExtension(m.m_texture) + ".bmp");
+        if (!written.insert(target).second) continue;  // a texture several materials share
+        const std::string shown = Cp932ToUtf8(target);
+        if (!m.m_image || m.m_image->Empty()) {
+            result.warnings.push_back("texture \"" + Cp932ToUtf8(m.m_texture) + "\" is not loaded; " + shown +
+                                      " not written");
+            continue;
+        }
+        FileId id;
+        if (IdOf(target, id) && sources.count(id)) {
+            result.warnings.push_back("texture kept, the BMP would replace a texture file: " + shown);
+            continue;
+        }
+        // SaveBMP only reads the picture, so the shared image is written as
+        // it is instead of through a copy.
+        if (!m.m_image->SaveBMP(target)) result.warnings.push_back("cannot write " + shown);
+    }
+}
+
+void WriteModelFile(ByteSink& sink, const CKinovela& scene, const Layout& l, const std::vector<int>& textureOf,
+                    const std::unordered_map<int, std::size_t>& materialOf, std::size_t textureCount, float s)
+{
+    RecordWriter out(sink);
+    const std::uint64_t modelSize = l.order.size() * kModelRecordSize;
+    const std::uint64_t polygonSize = l.polygons * kPolygonRecordSize;
+    const std::uint64_t textureSize = textureCount * kTextureRecordSize;
+    const std::uint64_t polygonOffset = kHeaderSize + modelSize;
+    const std::uint64_t textureOffset = polygonOffset + polygonSize;
+    auto u32 = [](std::uint64_t v) { return static_cast<std::uint32_t>(v); };
+    out.Bytes("MXF", 4);
+    out.U32(512);
+    out.U32(u32(modelSize));
+    out.U32(u32(kHeaderSize));
+    out.U32(u32(polygonSize));
+    out.U32(u32(polygonOffset));
+    out.U32(u32(textureSize));
+    out.U32(u32(textureOffset));
+    out.U32(2);
+    out.U16(0);
+    out.U16(0);
+    out.U32(0);
+    out.U32(u32(textureOffset + textureSize));
+
+    for (std::size_t k = 0; k < l.order.size(); ++k) {
+        const CModel& m = scene.m_models[static_cast<std::size_t>(l.order[k])];
+        const CVector& p = m.m_pivot;
+        out.Vec4(s * p.m_x, -(s * p.m_y), s * p.m_z, 1.0f);
+        out.Vec4(0, 0, 0, 1.0f);
+        out.Vec4(1, 1, 1, 1.0f);
+        out.U16(1);
+        out.U16(static_cast<std::uint32_t>(m.m_faces.size()));
+        out.U32(l.firstPolygon[k]);
+        out.U16(l.firstChild[k]);
+        out.U16(l.nextSibling[k]);
+    }
+
+    static const CMaterial kDefault;
+    for (int index : l.order) {
+        const CModel& m = scene.m_models[static_cast<std::size_t>(index)];
+        const CVector& p = m.m_pivot;
+        for (const CFace& f : m.m_faces) {
+            if (!Writable(f, m.m_vertices.size())) continue;
+            // Corners go out in reverse; a triangle repeats its first corner.
+            static constexpr int kTriangle[4] = {2, 1, 0, 0};
+            static constexpr int kQuad[4] = {3, 2, 1, 0};
+            const int* corners = f.IndexCount() == 3 ? kTriangle : kQuad;
+            for (int c = 0; c < 4; ++c) {
+                const CVector& v = m.m_vertices[static_cast<std::size_t>(f.m_indices[static_cast<std::size_t>(corners[c])])].m_pos;
+                out.Vec4((v.m_x - p.m_x) * s, -((v.m_y - p.m_y) * s), (v.m_z - p.m_z) * s, 1.0f);
+            }
+            for (int c = 0; c < 4; ++c) {
+                const CVector& n =
+                    m.m_vertices[static_cast<std::size_t>(f.m_indices[static_cast<std::size_t>(corners[c])])].m_normal;
+                out.Vec4(-n.m_x, -n.m_y, -n.m_z, 1.0f);
+            }
+            for (int c = 0; c < 4; ++c) {
+                const CUV uv = corners[c] < f.UVCount() ? f.m_uvs[static_cast<std::size_t>(corners[c])] : CUV{};
+                out.F32(uv.m_u);
+                out.F32(uv.m_v);
+            }
+            // Faces find their material by id; an id no material has gets
+            // the default material, untextured.
+            const auto it = materialOf.find(f.m_material);
+            const CMaterial& mat = it != materialOf.end() ? scene.m_materials[it->second] : kDefault;
+            const int texture = it != materialOf.end() ? textureOf[it->second] : -1;
+            out.U32((Channel(mat.m_col[0]) << 16) | (Channel(mat.m_col[1]) << 8) | Channel(mat.m_col[2]));
+            out.U16(static_cast<std::uint32_t>(static_cast<std::uint16_t>(texture)));
+            out.U16(2);
+        }
+    }
+
+    for (const CMaterial& mat : scene.m_materials) {
+        if (mat.m_texture.empty()) continue;
+        char name[kTextureRecordSize] = {};
+        const std::string stem = WithoutExtension(mat.m_texture);
+        std::memcpy(name, stem.data(), std::min<std::size_t>(stem.size(), sizeof name));
+        out.Bytes(name, sizeof name);
+    }
+}
+
+// The output path with the extension of its last component replaced.
+std::string MotionPath(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    const bool hasDot = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasDot ? path.substr(0, dot) : path) + ".ma";
+}
+
+void WriteMotionFile(ByteSink& sink, const CKinovela& scene, const CTimeline& t, const Layout& l,
+                     const std::string& motionName, float s)
+{
+    TextFile out(sink);
+    WriteProductLines(out, "; ");
+    for (std::size_t k = 0; k < l.order.size(); ++k) {
+        const CModel& m = scene.m_models[static_cast<std::size_t>(l.order[k])];
+        char number[24];
+        std::snprintf(number, sizeof number, "%04zu", k);
+        out.Print("*%s_%s\n", number, motionName);
+        for (int f = 0; f <= t.m_last; ++f) {
+            const CAnimation pose = m.HasFrame(f) ? m.m_frames[static_cast<std::size_t>(f)] : CAnimation{};
+            const CVector& sc = pose.m_scale;
+            const CVector& r = pose.m_rotation;
+            const CVector& p = pose.m_position;
+            out.Print("s %f,%f,%f\n", sc.m_x, sc.m_y, sc.m_z);
+            out.Print("r %f,%f,%f\n", DegreesToRadians(r.m_x), DegreesToRadians(-r.m_y), DegreesToRadians(r.m_z));
+            out.Print("t %f,%f,%f\n", s * p.m_x, -(s * p.m_y), s * p.m_z);
+        }
+        out.Put("go back\n\n");
+    }
+}
+
+}  // namespace
+
+ExportResult WriteHspFile(const CKinovela& scene, const CTimeline& t, const std::string& path, const HspOptions& o)
+{
+    ExportResult result;
+    const float s = o.scale;
+
+    // Everything the 16- and 32-bit fields cannot hold is refused before any
+    // file is touched; a table cut short would give a reader wrong links.
+    Layout l;
+    l.order = WalkOrder(scene);
+    if (l.order.size() > kMaxModels) {
+        result.error = "the scene has " + std::to_string(l.order.size()) + " models; a .mx file holds at most " +
+                       std::to_string(kMaxModels);
+        return result;
+    }
+    std::size_t skipped = 0;
+    l.firstPolygon.reserve(l.order.size());
+    for (int index : l.order) {
+        const CModel& m = scene.m_models[static_cast<std::size_t>(index)];
+        if (m.m_faces.size() > kMaxFacesPerModel) {
+            result.error = "model \"" + Cp932ToUtf8(m.m_name) + "\" has " + std::to_string(m.m_faces.size()) +
+                           " faces; a .mx file holds at most " + std::to_string(kMaxFacesPerModel) + " per model";
+            return result;
+        }
+        l.firstPolygon.push_back(static_cast<std::uint32_t>(l.polygons));
+        for (const CFace& f : m.m_faces) {
+            if (Writable(f, m.m_vertices.size()))
+                ++l.polygons;
+            else if (f.IndexCount() == 3 || f.IndexCount() == 4)
+                ++skipped;
+        }
+    }
+    std::unordered_map<int, std::size_t> materialOf;
+    std::vector<int> textureOf(scene.m_materials.size(), -1);
+    std::size_t textureCount = 0;
+    for (std::size_t i = 0; i < scene.m_materials.size(); ++i) {
+        materialOf.emplace(scene.m_materials[i].m_id, i);
+        if (!scene.m_materials[i].m_texture.empty()) textureOf[i] = static_cast<int>(textureCount++);
+    }
+    if (textureCount > kMaxTextures) {
+        result.error = "the scene has " + std::to_string(textureCount) + " textures; a .mx file numbers at most " +
+                       std::to_string(kMaxTextures);
+        return result;
+    }
+    const std::uint64_t fileSize = kHeaderSize + l.order.size() * kModelRecordSize + l.polygons * kPolygonRecordSize +
+                                   textureCount * kTextureRecordSize;
+    if (fileSize > kMaxFileSize) {
+        result.error = "the model file would be " + std::to_string(fileSize) + " bytes; a .mx file holds at most " +
+                       std::to_string(kMaxFileSize);
+        return result;
+    }
+    Link(scene, l);
+
+    if (l.order.size() < scene.m_models.size())
+        result.warnings.push_back(std::to_string(scene.m_models.size() - l.order.size()) +
+                                  " models are outside the hierarchy and are not written");
+    if (skipped > 0)
+        result.warnings.push_back(std::to_string(skipped) +
+                                  " faces name vertices their model lacks and have no polygon record");
+
+    WriteTextures(scene, FolderOf(path), o.textures, result);
+
+    // The model and motion files are replaced together or not at all.
+    PendingFile model, motion;
+    WriteResult w = model.Prepare(
+        path, [&](ByteSink& sink) { WriteModelFile(sink, scene, l, textureOf, materialOf, textureCount, s); }, fileSize);
+    if (!w.ok) {
+        result.error = w.error;
+        return result;
+    }
+    if (o.keyType == 0) {
+        w = motion.Prepare(MotionPath(path),
+                           [&](ByteSink& sink) { WriteMotionFile(sink, scene, t, l, BaseName(path), s); });
+        if (!w.ok) {
+            result.error = w.error;
+            return result;
+        }
+    }
+    w = model.Commit();
+    if (w.ok && o.keyType == 0) w = motion.Commit();
+    if (!w.ok) {
+        result.error = w.error;
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+}  // namespace kinovela
