@@ -408,7 +408,9 @@ ExportResult WriteHspFile(const CKinovela& scene, const CTimeline& t, const std:
 
     WriteTextures(scene, FolderOf(path), o.textures, result);
 
-    // The model and motion files are replaced together or not at all.
+    // Both files are written out before either replaces anything, so a
+    // failed write leaves the old ones; only a failing rename of the motion
+    // file after the model file's can leave them unmatched (and is reported).
     PendingFile model, motion;
     WriteResult w = model.Prepare(
         path, [&](ByteSink& sink) { WriteModelFile(sink, scene, l, textureOf, materialOf, textureCount, s); }, fileSize);

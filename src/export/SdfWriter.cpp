@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 #include "common/Paths.h"
@@ -32,9 +33,11 @@ std::string WithExtension(const std::string& name, const char* ext)
     return (hasDot ? name.substr(0, dot) : name) + ext;
 }
 
-// The model with every face a triangle: a quad (c0 c1 c2 c3) becomes
-// (c0 c1 c2) and (c0 c2 c3) with the matching texture coordinates. Faces of
-// another size, or that name vertices the model does not have, are dropped.
+// The model with every face a triangle: a triangle is kept, a quad (c0 c1
+// c2 c3) becomes (c0 c1 c2) and (c0 c2 c3) with the texture coordinates of
+// those corners that it has. Faces of another size, or that name vertices
+// the model does not have, are dropped. At most three coordinates stay on a
+// triangle, so the coordinate list holds three per face.
 CModel Triangulated(const CModel& m)
 {
     CModel copy;
@@ -49,7 +52,7 @@ CModel Triangulated(const CModel& m)
         if (std::any_of(f.Indices().begin(), f.Indices().end(), [nv](int i) { return i < 0 || i >= nv; })) continue;
         auto corner = [&](CFace& out, int c) {
             out.AddIndex(f.m_indices[static_cast<std::size_t>(c)]);
-            if (f.UVCount() > 0) out.AddUV(f.m_uvs[static_cast<std::size_t>(std::min(c, f.UVCount() - 1))]);
+            if (c < f.UVCount()) out.AddUV(f.m_uvs[static_cast<std::size_t>(c)]);
         };
         CFace a;
         a.m_material = f.m_material;
@@ -220,7 +223,8 @@ void WriteSdfModel(TextFile& out, const CModel& m, const std::string& name, cons
 
     if (o.keyType == 0) {
         // A rate below 1 would make every key time a division by zero.
-        const int rate = std::max(1, static_cast<int>(t.m_fps >= 100.0f ? 100.0f : t.m_fps));
+        const float fps = std::isfinite(t.m_fps) ? t.m_fps : 1.0f;
+        const int rate = std::max(1, static_cast<int>(fps >= 100.0f ? 100.0f : std::max(fps, 1.0f)));
         const int frames = std::min(t.m_last + 1, static_cast<int>(m.m_frames.size()));
         out.Print("\tKeys[%d] \n\t{ \n", frames);
         for (int f = 0; f < frames; ++f) {
@@ -256,7 +260,7 @@ ExportResult WriteSdfFile(const CKinovela& scene, const CTimeline& t, const std:
         TextFile out(sink);
         out.Put("\nSDFFile \n{ \n\tVersion\n\t{ \n\t\t1 \n\t} \n\tExportTime \n\t{ \n\t\t\"Thu Jan 11 10:42:35 2001\" \n\t} \n} \n");
 
-        const CAnimation& cam = scene.m_camera.at(0);
+        const CAnimation cam = scene.m_camera.empty() ? CAnimation() : scene.m_camera[0];
         out.Put("Camera \n{ \n\t\"Default\" /* Name */ \n");
         out.Put("\t\"<NULL>\" /* Parent Name */ \n");
         out.Put("\tMatrix3 \n\t{ \n");
@@ -303,14 +307,12 @@ ExportResult WriteSdfFile(const CKinovela& scene, const CTimeline& t, const std:
             const CModel& m = scene.m_models[static_cast<std::size_t>(e.model)];
             const std::string& name = names[static_cast<std::size_t>(e.model)];
             const int p = m.m_parent;
-            std::string parent;
-            if (p >= 0 && static_cast<std::size_t>(p) < count) {
-                const CModel& pm = scene.m_models[static_cast<std::size_t>(p)];
-                parent = IsZero(pm.m_pivot) ? names[static_cast<std::size_t>(p)]
-                                            : names[static_cast<std::size_t>(p)] + "Pivot3";
-            } else {
-                parent = kNoParentName;
-            }
+            // The stored parent name, or the parent's Pivot3 group; with safe
+            // names the parent is named as its own block is.
+            const bool hasParent = p >= 0 && static_cast<std::size_t>(p) < count;
+            std::string parent = hasParent && o.safeNames ? names[static_cast<std::size_t>(p)] : m.m_parentName;
+            if (hasParent && !IsZero(scene.m_models[static_cast<std::size_t>(p)].m_pivot))
+                parent = names[static_cast<std::size_t>(p)] + "Pivot3";
             const CModel tri = Triangulated(m);
             if (IsZero(m.m_pivot)) {
                 WriteSdfModel(out, tri, name, scene.m_materials, parent, t, o);
@@ -361,7 +363,10 @@ bool ConvertSdfToW3d(const std::string& w3dPath, const std::string& sdfFolder, c
     } else {
         ok = save(ec ? w3dPath.c_str() : target.c_str()) != 0;
         if (!ok) error = "the Shockwave 3D converter reported a failure";
-        if (::fchdir(here) != 0) error = "cannot return to the working folder";
+        if (::fchdir(here) != 0) {
+            ok = false;
+            error = "cannot return to the working folder";
+        }
     }
     if (here >= 0) ::close(here);
     ::dlclose(lib);

@@ -174,6 +174,19 @@ TEST_F(Sdf, QuadsBecomeTwoTrianglesWithTheirCoordinates)
     EXPECT_EQ(Count(Write(o), "Point2"), 0u);
 }
 
+TEST_F(Sdf, MissingTextureCoordinatesArePaddedWithZeros)
+{
+    CFace& tri = scene.m_models[0].m_faces[0];
+    tri.AddUV({0.25f, 0.5f});  // one coordinate for three corners
+    scene.m_materials[0].m_texture = "skin.png";
+    SdfOptions o;
+    o.textureCoords = true;
+    const std::string point = "\t\t\t\tPoint2 \r\n\t\t\t\t{ \r\n\t\t\t\t\t";
+    EXPECT_NE(Write(o).find("TexCoords[3] \r\n\t\t\t{ \r\n" + point + "0.250000 -0.500000 \r\n\t\t\t\t} \r\n" + point +
+                            "0.000000 0.000000 \r\n\t\t\t\t} \r\n" + point + "0.000000 0.000000 \r\n"),
+              std::string::npos);
+}
+
 TEST_F(Sdf, KeyTimesFollowTheFrameRate)
 {
     t.m_last = 2;
