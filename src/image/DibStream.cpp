@@ -227,23 +227,21 @@ bool DibStream::ChangeBitDepth(int bits)
 {
     if (bits != 24 || Empty()) return false;
     const int width = Width(), height = Height(), source = BitCount();
+    if (!ValidBitCount(source)) return false;
     const std::size_t stride = Stride();
-    std::vector<std::uint8_t> packed;
-    try {
-        packed.resize(static_cast<std::size_t>(width) * height * 3);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    // Rows go straight into the new picture in storage order, which the
+    // height's sign keeps, so no packed copy of the whole picture is needed.
+    DibStream result;
+    if (!result.Create(width, StoredHeight(), 24)) return false;
+    const std::size_t newStride = result.Stride();
     const std::uint8_t* pal = Palette();
-    std::uint8_t* out = packed.data();
-    auto entry = [&](unsigned index) {
-        const std::uint8_t* e = pal + 4 * index;
-        *out++ = e[0];
-        *out++ = e[1];
-        *out++ = e[2];
-    };
     for (int r = 0; r < height; ++r) {
         const std::uint8_t* row = Bits() + static_cast<std::size_t>(r) * stride;
+        std::uint8_t* out = result.Bits() + static_cast<std::size_t>(r) * newStride;
+        auto entry = [&](unsigned index) {
+            std::memcpy(out, pal + 4 * index, 3);
+            out += 3;
+        };
         for (int x = 0; x < width; ++x) {
             switch (source) {
             case 1: entry((row[x >> 3] >> (7 - (x & 7))) & 1); break;
@@ -257,17 +255,10 @@ bool DibStream::ChangeBitDepth(int bits)
                 break;
             }
             case 24: std::memcpy(out, row + 3 * x, 3); out += 3; break;
-            case 32: std::memcpy(out, row + 4 * x, 3); out += 3; break;
-            default: return false;
+            default: std::memcpy(out, row + 4 * x, 3); out += 3; break;  // 32 bits: alpha dropped
             }
         }
     }
-    DibStream result;
-    if (!result.Create(width, StoredHeight(), 24)) return false;
-    const std::size_t newStride = result.Stride();
-    for (int r = 0; r < height; ++r)
-        std::memcpy(result.Bits() + static_cast<std::size_t>(r) * newStride,
-                    packed.data() + static_cast<std::size_t>(r) * width * 3, static_cast<std::size_t>(width) * 3);
     m_header = std::move(result.m_header);
     m_pixels = std::move(result.m_pixels);
     return true;
