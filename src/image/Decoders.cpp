@@ -410,7 +410,9 @@ struct Bmhd {
     int width = 0, height = 0, planes = 0, masking = 0, compression = 0;
 };
 
-void DecodeBody(std::FILE* f, DibStream& image, const Bmhd& bm, ImageProgress progress, void* value)
+// False only when the progress callback aborts: a BODY that ends early
+// still gives a picture (the rest of its rows stay clear).
+bool DecodeBody(std::FILE* f, DibStream& image, const Bmhd& bm, ImageProgress progress, void* value)
 {
     const int width = image.Width(), height = image.Height();
     const std::size_t rowBytes = static_cast<std::size_t>((width + 15) / 16) * 2;
@@ -424,7 +426,7 @@ void DecodeBody(std::FILE* f, DibStream& image, const Bmhd& bm, ImageProgress pr
         for (int p = 0; p < stored; ++p) {
             std::uint8_t* plane = planes.data() + rowBytes * static_cast<std::size_t>(p);
             const bool ok = bm.compression == 0 ? ReadExact(f, plane, rowBytes) : runs.Fill(plane, rowBytes);
-            if (!ok) return;
+            if (!ok) return true;
         }
         std::uint8_t* out = image.RowPointer(y);
         for (int x = 0; x < width; ++x) {
@@ -451,8 +453,9 @@ void DecodeBody(std::FILE* f, DibStream& image, const Bmhd& bm, ImageProgress pr
                 break;
             }
         }
-        if (!Report(progress, value, y, height)) return;
+        if (!Report(progress, value, y, height)) return false;
     }
+    return true;
 }
 
 }  // namespace
@@ -506,8 +509,7 @@ bool LoadIFF(std::FILE* f, DibStream& image, ImageProgress progress, void* value
                         pal[4 * i + 3] = 0;
                     }
                 } else if (std::memcmp(sh, "BODY", 4) == 0 && created) {
-                    DecodeBody(f, image, bm, progress, value);
-                    return true;
+                    return DecodeBody(f, image, bm, progress, value);
                 }
                 sub = evenAfter(sub, subSize);
             }

@@ -321,6 +321,9 @@ TEST_F(Decoders, IlbmPlanesPaletteAndMask)
     EXPECT_EQ(img.BitCount(), 24);
     EXPECT_EQ(img.PixelARGB(0, 0), 0xFF010280u);
 
+    // Cancelling is a failure, unlike data that ends early.
+    auto stop = [](float, void*) { return false; };
+    EXPECT_FALSE(LoadIFF(dir.File("deep.iff"), img, stop));
     EXPECT_FALSE(LoadIFF(Write("nobody.iff", Chunk("FORM", {'I', 'L', 'B', 'M'})), img));
     Bytes pbm = Ilbm(2, 1, 5, 0, 0, {}, body);
     std::memcpy(pbm.data() + 8, "PBM ", 4);

@@ -28,9 +28,9 @@ JPEG_TOLERANCE = 1
 
 
 def load_maker(path):
-    spec = importlib.util.spec_from_file_location("make_images", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("make_images", path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 

@@ -1,0 +1,29 @@
+// libFuzzer target: the JPEG reader (libjpeg-turbo behind LoadJPG).
+//
+//   CC=clang-14 CXX=clang++-14 cmake -S . -B build/fuzz -G Ninja \
+//       -DKINOVELA_FUZZ=ON -DKINOVELA_SANITIZE=address,undefined
+//   cmake --build build/fuzz --target fuzz_jpg
+//   mkdir -p /tmp/jpg-corpus
+//   build/fuzz/fuzz/fuzz_jpg /tmp/jpg-corpus fuzz/corpus/jpg -max_len=16384 -rss_limit_mb=3000
+//
+// A picture that reads must hold the rows its header describes, and survive
+// the copies and conversions a texture goes through. Some inputs cancel the
+// decode from the progress callback (see fuzzimage::Progress).
+#include "FuzzImage.h"
+
+#include "image/Decoders.h"
+
+using namespace kinovela;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    fuzzimage::Input in(data, size);
+    if (!in.get()) return 0;
+    fuzzimage::Progress progress(data, size);
+    DibStream img;
+    const bool ok = LoadJPGFile(in.get(), img, fuzzimage::Progress::Callback, &progress);
+    FUZZ_CHECK(!ok || !progress.Refused());  // a cancelled decode fails
+    if (!ok) return 0;
+    fuzzimage::Exercise(img, data, size);
+    return 0;
+}
