@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "image/Decoders.h"
 #include "image/DibStream.h"
 
 #define FUZZ_CHECK(cond)                                                                          \
@@ -206,6 +207,26 @@ inline void Exercise(const DibStream& img, const std::uint8_t* data, std::size_t
         const std::uint32_t swapped = (b & 0xFF00FF00u) | (b >> 16 & 0xFFu) | (b & 0xFFu) << 16;
         FUZZ_CHECK(rgb->PixelARGB(x, y) == swapped);
     });
+}
+
+// The body of every reader's target: `load(stream, image, callback,
+// context)` decodes; a cancelled decode must fail; with `emptyOnFailure` a
+// failed read must leave no picture behind; what reads is exercised.
+template <class Load>
+int Run(const std::uint8_t* data, std::size_t size, Load load, bool emptyOnFailure = false)
+{
+    Input in(data, size);
+    if (!in.get()) return 0;
+    Progress progress(data, size);
+    DibStream img;
+    const bool ok = load(in.get(), img, Progress::Callback, &progress);
+    FUZZ_CHECK(!ok || !progress.Refused());
+    if (!ok) {
+        FUZZ_CHECK(!emptyOnFailure || img.Empty());
+        return 0;
+    }
+    Exercise(img, data, size);
+    return 0;
 }
 
 }  // namespace fuzzimage

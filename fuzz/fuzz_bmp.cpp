@@ -15,13 +15,6 @@ using namespace kinovela;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    fuzzimage::Input in(data, size);
-    if (!in.get()) return 0;
-    DibStream img;
-    if (!img.LoadBMP(in.get(), 63)) {
-        FUZZ_CHECK(img.Empty());
-        return 0;
-    }
-    fuzzimage::Exercise(img, data, size);
-    return 0;
+    return fuzzimage::Run(
+        data, size, [](std::FILE* f, DibStream& img, ImageProgress, void*) { return img.LoadBMP(f, 63); }, true);
 }

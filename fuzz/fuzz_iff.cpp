@@ -17,13 +17,5 @@ using namespace kinovela;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    fuzzimage::Input in(data, size);
-    if (!in.get()) return 0;
-    fuzzimage::Progress progress(data, size);
-    DibStream img;
-    const bool ok = LoadIFF(in.get(), img, fuzzimage::Progress::Callback, &progress);
-    FUZZ_CHECK(!ok || !progress.Refused());  // a cancelled decode fails
-    if (!ok) return 0;
-    fuzzimage::Exercise(img, data, size);
-    return 0;
+    return fuzzimage::Run(data, size, [](std::FILE* f, DibStream& img, ImageProgress p, void* v) { return LoadIFF(f, img, p, v); });
 }

@@ -53,17 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* raw, std::size_t size)
 {
     std::vector<std::uint8_t> bytes(raw, raw + size);
     if (size != 0 && (raw[size - 1] & 0x08) == 0) FixChunkCrcs(bytes);
-    const std::uint8_t* data = bytes.data();
-    fuzzimage::Input in(data, size);
-    if (!in.get()) return 0;
-    fuzzimage::Progress progress(data, size);
-    DibStream img;
-    const bool ok = LoadPNGFile(in.get(), img, fuzzimage::Progress::Callback, &progress);
-    FUZZ_CHECK(!ok || !progress.Refused());  // a cancelled decode fails
-    if (!ok) {
-        FUZZ_CHECK(img.Empty());  // no half-read picture is handed over
-        return 0;
-    }
-    fuzzimage::Exercise(img, data, size);
-    return 0;
+    return fuzzimage::Run(
+        bytes.data(), size,
+        [](std::FILE* f, DibStream& img, ImageProgress p, void* v) { return LoadPNGFile(f, img, p, v); }, true);
 }

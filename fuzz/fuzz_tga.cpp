@@ -17,12 +17,5 @@ using namespace kinovela;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    fuzzimage::Input in(data, size);
-    if (!in.get()) return 0;
-    fuzzimage::Progress progress(data, size);
-    DibStream img;
-    const bool ok = LoadTGA(in.get(), img, fuzzimage::Progress::Callback, &progress);
-    if (!ok) return 0;
-    fuzzimage::Exercise(img, data, size);
-    return 0;
+    return fuzzimage::Run(data, size, [](std::FILE* f, DibStream& img, ImageProgress p, void* v) { return LoadTGA(f, img, p, v); });
 }
