@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 
 #include "scene/Hierarchy.h"
 
@@ -60,6 +61,18 @@ void CKinovela::SetRotation(const CTimeline& t, const CVector& v)
 void CKinovela::SetScale(const CTimeline& t, const CVector& v)
 {
     if (HasSelection()) CurrentPose(t).m_scale = v;
+}
+
+void CKinovela::WrapCameraAngles()
+{
+    if (m_camera.empty()) return;
+    for (float* a : {&m_camera[0].m_rotation.m_x, &m_camera[0].m_rotation.m_y, &m_camera[0].m_rotation.m_z}) {
+        if (!std::isfinite(*a)) continue;  // would never leave the loops
+        // Far out, subtracting 360 no longer changes a float at all.
+        if (std::fabs(*a) > 360.0f * 4096.0f) *a = std::fmod(*a, 360.0f);
+        while (*a < -360.0f) *a += 360.0f;
+        while (*a > 360.0f) *a -= 360.0f;
+    }
 }
 
 CVector CKinovela::AddPosition(const CTimeline& t, const CVector& v)

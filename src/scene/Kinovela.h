@@ -74,6 +74,13 @@ public:
     UndoStack m_undo;
     UndoStack m_redo;
     std::uint32_t m_background = 30u | (65u << 8) | (90u << 16);  // COLORREF 0x00BBGGRR
+    // The control bar's X, Y and Z switches: which axes a model drag moves.
+    bool m_axisX = true;
+    bool m_axisY = true;
+    bool m_axisZ = true;
+
+    // Keeps each camera angle within -360..360 (not 0..360).
+    void WrapCameraAngles();
 
     // --- selection and pose accessors ----------------------------------------
     bool HasSelection() const { return m_selected >= 0 && static_cast<std::size_t>(m_selected) < m_models.size(); }

@@ -1,0 +1,108 @@
+// What the 3D view does with the mouse, the wheel, its three keys, the
+// playback timer, the drawing-rate meter and the document's update hints,
+// without a window: the editor's view forwards its events here and gives
+// it the few window services it needs, so the same rules run in the tests.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "document/KinoDoc.h"
+
+namespace kinovela {
+
+// The window and renderer services the rules need.
+class IViewHost {
+public:
+    virtual ~IViewHost() = default;
+    // Picks at a client position; true when the selection changed.
+    virtual bool PickModel(int x, int y) = 0;
+    virtual void Invalidate() = 0;
+    virtual void CaptureMouse() {}
+    virtual void ReleaseMouse() {}
+    virtual void StartTimer(int intervalMs) = 0;
+    virtual void KillTimer() = 0;
+    virtual void RebuildModelLists() {}
+};
+
+// What the view shows in, and reads from, the control bar and status bar.
+class IViewControls {
+public:
+    virtual ~IViewControls() = default;
+    virtual void ShowVector(const CVector& v) = 0;
+    virtual void ShowFrameSettings() {}
+    virtual void ShowCurrentFrame(int frame) = 0;
+    virtual void ShowKeyMarks() {}
+    virtual CVector ReadVector() = 0;
+    virtual void ApplyLastFrame() {}
+    // The frames-per-second box: its edit text, or its selected list entry.
+    virtual float ReadFrameRate(bool fromSelection) = 0;
+    // The current-frame field into the slider (which sets the frame).
+    virtual void ReadCurrentFrame() {}
+    virtual void ShowRate(const std::string& text) = 0;
+};
+
+// The drawing-rate meter. The clock is a parameter so that tests can drive it.
+class FrameRateMeter {
+public:
+    using Clock = std::function<std::uint32_t()>;  // milliseconds
+    explicit FrameRateMeter(Clock clock);
+    void Reset();
+    void Tick();
+    // The new rate, or -1 when there is none yet; `fps` is the target rate.
+    float Measure(float fps);
+
+private:
+    Clock m_clock;
+    std::uint32_t m_elapsed = 0, m_elapsedAtMeasure = 0, m_startTime = 0;
+    std::uint32_t m_frameCount = 0, m_countAtMeasure = 0;
+    float m_lastRate = 0.0f, m_threshold = 0.0f;
+};
+
+enum class ViewKey { F1, F2, F3, Other };
+
+struct MouseState {
+    bool ctrl = false;
+    bool shift = false;
+    bool middle = false;
+};
+
+class ViewInteraction {
+public:
+    ViewInteraction(CKinoDoc& doc, IViewHost& host, IViewControls& controls, FrameRateMeter& meter);
+
+    void OnLeftDown(int x, int y);
+    void OnRightDown(int x, int y);
+    void OnLeftUp();
+    void OnRightUp();
+    void OnMouseMove(int x, int y, const MouseState& keys);
+    void OnWheel(int delta);
+    void OnKey(ViewKey key);
+    void OnTimer();
+    // Before each paint: the meter's tick and the status text.
+    void OnPaint();
+    void OnUpdate(int hint);
+
+    bool LeftDown() const { return m_leftDown; }
+    bool RightDown() const { return m_rightDown; }
+
+    // The timer interval for a frame rate: 1000 / fps truncated.
+    static int TimerInterval(float fps);
+
+private:
+    void ShowPositionOrCamera();
+    void ShowByMode();
+    void StopTimer();
+    void Play(float fps);
+
+    CKinoDoc& m_doc;
+    IViewHost& m_host;
+    IViewControls& m_controls;
+    FrameRateMeter& m_meter;
+    bool m_leftDown = false;
+    bool m_rightDown = false;
+    int m_lastX = 0, m_lastY = 0;
+};
+
+}  // namespace kinovela
