@@ -8,9 +8,10 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config python3
   libpng-dev libjpeg62-turbo-dev
+  qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev fonts-ipafont-gothic
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  assimp-utils imagemagick view3dscene
+  assimp-utils imagemagick view3dscene xvfb xauth
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(time)

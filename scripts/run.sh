@@ -13,4 +13,9 @@ if ! log=$(cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" 2>&1); the
   exit 1
 fi
 
+# The editor needs a display; without one, show what the sample holds.
+if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" && -x "$build/src/kinovela" ]]; then
+  exec "$build/src/kinovela" samples/robot_arm.mqo "$@"
+fi
+echo "No display: printing the sample scene instead of opening the editor." >&2
 exec "$build/src/kinovela-cli" info samples/robot_arm.mqo "$@"

@@ -1,0 +1,59 @@
+#!/usr/bin/env python3
+"""The editor opened on the sample under a virtual display: the 3D view's
+picture must show the background colour, the grid and the textured arm.
+
+    test_editor.py PATH/TO/kinovela SOURCE_DIR
+"""
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+EDITOR = None
+SOURCE = None
+
+
+def pixels(path):
+    """(width, height, rows of (r, g, b)) of a picture, through ImageMagick."""
+    convert = "/usr/bin/convert-im6.q16" if os.path.exists("/usr/bin/convert-im6.q16") else "/usr/bin/convert"
+    ppm = subprocess.run([convert, path, "-depth", "8", "ppm:-"], capture_output=True, check=True).stdout
+    parts = ppm.split(b"\n", 3)
+    width, height = map(int, parts[1].split())
+    data = parts[3]
+    return width, height, [[tuple(data[(y * width + x) * 3:(y * width + x) * 3 + 3]) for x in range(width)]
+                           for y in range(height)]
+
+
+class EditorTest(unittest.TestCase):
+    def grab(self, *files):
+        out = os.path.join(self.tmp, "view.png")
+        p = subprocess.run(["xvfb-run", "-a", "-s", "-screen 0 1600x1000x24", EDITOR, "--grab", out, *files],
+                           capture_output=True, timeout=120)
+        self.assertEqual(p.returncode, 0, p.stderr.decode("utf-8", "replace"))
+        return pixels(out)
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="kinovela-gui-")
+
+    def test_sample_is_drawn_on_the_background(self):
+        w, h, rows = self.grab(os.path.join(SOURCE, "samples", "robot_arm.mqo"))
+        self.assertGreater(w, 200)
+        self.assertEqual(rows[2][2], (30, 65, 90), "the default background colour")
+        colours = [c for row in rows[::4] for c in row[::4]]
+        orange = sum(1 for r, g, b in colours if r > 150 and 40 < g < 140 and b < 60)
+        self.assertGreater(orange, 200, "the orange panels of the arm")
+        grid = sum(1 for c in colours if abs(c[0] - 91) < 30 and abs(c[1] - 105) < 30 and abs(c[2] - 91) < 30)
+        self.assertGreater(grid, 50, "the grey ground grid")
+
+    def test_empty_scene_shows_only_grid_and_axes(self):
+        w, h, rows = self.grab()
+        colours = [c for row in rows[::4] for c in row[::4]]
+        self.assertEqual(sum(1 for r, g, b in colours if r > 150 and 40 < g < 140 and b < 60), 0)
+        self.assertGreater(sum(1 for c in colours if c == (30, 65, 90)), len(colours) // 2)
+
+
+if __name__ == "__main__":
+    EDITOR = os.path.abspath(sys.argv[1])
+    SOURCE = os.path.abspath(sys.argv[2])
+    unittest.main(argv=[sys.argv[0], "-v"])
