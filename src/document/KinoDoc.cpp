@@ -368,6 +368,13 @@ void CKinoDoc::RightClickTreeItem(int model)
         m_scene.m_selected = model;
 }
 
+DocResult CKinoDoc::DropModels(const std::string& path)
+{
+    // Added under no parent; the model-list hint clears the selection anyway.
+    m_scene.m_selected = kNoModel;
+    return AddModels(path);
+}
+
 DocResult CKinoDoc::AddModels(const std::string& path)
 {
     DocResult result;

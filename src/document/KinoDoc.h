@@ -140,6 +140,9 @@ public:
     // A right click: selects the item's model (none for the root).
     void RightClickTreeItem(int model);
     DocResult AddModels(const std::string& path);
+    // A .mqo dropped on the window: its models join the scene at the top
+    // level, whatever is selected.
+    DocResult DropModels(const std::string& path);
     void DeleteSelectedModel();
     // False (and nothing changes) for an empty name or without a selection.
     bool RenameSelected(const std::string& newName);

@@ -1,6 +1,9 @@
 #include "ui/MainWindow.h"
 
 #include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenuBar>
@@ -96,8 +99,45 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter) : m_doc(doc), m_wal
         QMessageBox::warning(this, "Kinovela",
                              QString::fromStdString(Cp932ToUtf8(m.m_texture) + "\n" + message));
     };
+    setAcceptDrops(true);
     m_doc.OnNewDocument();
     UpdateTitle();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* e)
+{
+    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* e)
+{
+    for (const QUrl& url : e->mimeData()->urls()) {
+        const QString path = url.toLocalFile();
+        const QString ext = path.right(3).toLower();
+        if (ext == "kvl") {
+            // The scene file replaces the scene: unsaved work is not thrown
+            // away without asking.
+            if (m_doc.IsModified() &&
+                QMessageBox::question(this, "Kinovela", "The scene has unsaved changes. Open " + path + " anyway?") !=
+                    QMessageBox::Yes)
+                break;
+            OpenFile(path);
+            break;
+        }
+        if (ext == "mqo") {
+            ShowResult(m_doc.DropModels(path.toStdString()));
+            m_tree->Fill();
+        }
+    }
+    e->acceptProposedAction();
+    activateWindow();
+    setFocus();
+}
+
+void MainWindow::ShowResult(const DocResult& r)
+{
+    if (!r.ok || !r.message.empty()) QMessageBox::warning(this, "Kinovela", QString::fromStdString(r.message));
+    for (const std::string& w : r.warnings) statusBar()->showMessage(QString::fromStdString(w), 8000);
 }
 
 MainWindow::~MainWindow()
@@ -109,10 +149,7 @@ MainWindow::~MainWindow()
 
 void MainWindow::OpenFile(const QString& path)
 {
-    const DocResult r = m_doc.OnOpenDocument(path.toStdString());
-    if (!r.ok || !r.message.empty())
-        QMessageBox::warning(this, "Kinovela", QString::fromStdString(r.message));
-    for (const std::string& w : r.warnings) statusBar()->showMessage(QString::fromStdString(w), 8000);
+    ShowResult(m_doc.OnOpenDocument(path.toStdString()));
     m_tree->Fill();
     m_view->RebuildModelLists();
     UpdateTitle();

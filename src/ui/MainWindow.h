@@ -54,8 +54,13 @@ public:
     void OpenFile(const QString& path);
     KinoView* View() { return m_view; }
 
+protected:
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+
 private:
     void UpdateTitle();
+    void ShowResult(const DocResult& r);
 
     CKinoDoc& m_doc;
     HeadlessTree m_walk;

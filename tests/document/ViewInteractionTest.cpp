@@ -272,5 +272,19 @@ TEST_F(View, DrawingRateMeter)
     EXPECT_EQ(controls.rates[2], "FPS 30.969000");
 }
 
+TEST_F(View, DroppedModelsJoinAtTheTopLevel)
+{
+    test::TempDir dir;
+    const std::string path = dir.File("more.mqo");
+    test::WriteFile(path, test::Mqo(test::MqoObject("c", "0 0 0\n1 0 0\n0 1 0", "3 V(0 1 2)")));
+    scene.m_selected = 0;
+    const DocResult r = document.DropModels(path);
+    ASSERT_TRUE(r.ok) << r.message;
+    ASSERT_EQ(scene.m_models.size(), 3u);
+    EXPECT_EQ(scene.m_models[2].m_parent, kNoModel);
+    EXPECT_TRUE(document.IsModified());
+    EXPECT_EQ(log.hints.back(), kHintModelsChanged);
+}
+
 }  // namespace
 }  // namespace kinovela
