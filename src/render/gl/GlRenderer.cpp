@@ -352,6 +352,10 @@ bool GlRenderer::PickModel(int x, int y)
     glLoadIdentity();
     ApplyCamera();
     glInitNames();
+    // Both sides count: with the drawing's culling a click on a visible
+    // face could miss when the pick triangle (the first three corners) has
+    // the culled winding.
+    glDisable(GL_CULL_FACE);
     bool projectionPushed = false;
     const std::size_t count = m_scene.m_models.size();
     for (const WalkEntry& e : m_scene.m_hierarchyWalk) {
@@ -399,6 +403,7 @@ bool GlRenderer::PickModel(int x, int y)
     glFlush();
     glMatrixMode(GL_MODELVIEW);
     const GLint hits = glRenderMode(GL_RENDER);
+    glEnable(GL_CULL_FACE);
     // -1: the buffer overflowed; its records cannot be trusted.
     if (hits <= 0) return false;
 

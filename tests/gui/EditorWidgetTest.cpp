@@ -1,0 +1,175 @@
+// The editor's window driven the way a user drives it, with real mouse,
+// wheel and key events on the 3D view. Runs under a virtual display.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QSurfaceFormat>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <optional>
+
+#include "TestUtil.h"
+#include "ui/MainWindow.h"
+
+namespace kinovela {
+namespace {
+
+class Editor : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        clock.start();
+        window = std::make_unique<ui::MainWindow>(doc, meter);
+        window->resize(1200, 800);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        window->OpenFile(QString(KINOVELA_SOURCE_DIR) + "/samples/robot_arm.mqo");
+        QTest::qWait(100);
+    }
+    void TearDown() override { window.reset(); }
+
+    ui::KinoView* View() { return window->View(); }
+    QImage Picture() { return View()->grabFramebuffer(); }
+
+    // The first pixel (in widget coordinates) whose colour passes `test`.
+    // The middle of the pixels (in widget coordinates) whose colour passes `test`.
+    template <class Test> std::optional<QPoint> Find(const QImage& image, Test test)
+    {
+        const qreal ratio = View()->devicePixelRatioF();
+        long sx = 0, sy = 0, n = 0;
+        for (int y = 0; y < image.height(); y += 3)
+            for (int x = 0; x < image.width(); x += 3)
+                if (test(image.pixelColor(x, y))) {
+                    sx += x;
+                    sy += y;
+                    ++n;
+                }
+        if (n == 0) return std::nullopt;
+        return QPoint(static_cast<int>(sx / n / ratio), static_cast<int>(sy / n / ratio));
+    }
+    static bool Orange(const QColor& c) { return c.red() > 150 && c.green() > 40 && c.green() < 140 && c.blue() < 60; }
+    int Count(const QImage& image, const QColor& colour)
+    {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) n += image.pixelColor(x, y) == colour;
+        return n;
+    }
+
+    void Mouse(QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons held,
+               Qt::KeyboardModifiers keys = Qt::NoModifier)
+    {
+        QMouseEvent e(type, QPointF(p), View()->mapToGlobal(QPointF(p)), button, held, keys);
+        QApplication::sendEvent(View(), &e);
+    }
+    void Key(int key)
+    {
+        QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(View(), &e);
+    }
+
+    CKinovela scene;
+    CTimeline t;
+    CKinoDoc doc{scene, t};
+    QElapsedTimer clock;
+    FrameRateMeter meter{[this] { return static_cast<std::uint32_t>(clock.elapsed()); }};
+    std::unique_ptr<ui::MainWindow> window;
+};
+
+TEST_F(Editor, ClickingPicksAndTheSelectionBoxIsDrawn)
+{
+    const QImage before = Picture();
+    EXPECT_EQ(Count(before, Qt::white), 0);
+    const std::optional<QPoint> arm = Find(before, Orange);
+    ASSERT_TRUE(arm);
+    Mouse(QEvent::MouseButtonPress, *arm, Qt::LeftButton, Qt::LeftButton);
+    Mouse(QEvent::MouseButtonRelease, *arm, Qt::LeftButton, Qt::NoButton);
+    ASSERT_NE(scene.m_selected, kNoModel) << "clicked at " << arm->x() << ", " << arm->y() << " of "
+                                          << View()->width() << " x " << View()->height();
+    EXPECT_EQ(doc.m_mouseTarget, 1);
+    EXPECT_EQ(scene.m_undo.Size(), 1u);
+    const int selected = scene.m_selected;
+    QTest::qWait(50);
+    EXPECT_GT(Count(Picture(), Qt::white), 20) << "the white selection box";
+
+    // The background keeps the selection (and still records a step).
+    Mouse(QEvent::MouseButtonPress, QPoint(3, 3), Qt::LeftButton, Qt::LeftButton);
+    Mouse(QEvent::MouseButtonRelease, QPoint(3, 3), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(scene.m_selected, selected);
+    EXPECT_EQ(scene.m_undo.Size(), 2u);
+
+    // A left drag in model mode moves the selected model.
+    const CVector p = scene.GetPosition(t);
+    Mouse(QEvent::MouseButtonPress, QPoint(3, 3), Qt::LeftButton, Qt::LeftButton);
+    Mouse(QEvent::MouseMove, QPoint(13, 8), Qt::NoButton, Qt::LeftButton);
+    Mouse(QEvent::MouseButtonRelease, QPoint(13, 8), Qt::LeftButton, Qt::NoButton);
+    test::ExpectNear(scene.GetPosition(t), {p.m_x + 10, p.m_y - 5, p.m_z});
+    EXPECT_TRUE(doc.IsModified());
+}
+
+TEST_F(Editor, CameraDragsWheelAndKeys)
+{
+    scene.m_camera[0].m_rotation = {0, 0, 0};
+    const QPoint a(100, 100), b(104, 110);
+    Mouse(QEvent::MouseButtonPress, a, Qt::RightButton, Qt::RightButton, Qt::ControlModifier);
+    Mouse(QEvent::MouseMove, b, Qt::NoButton, Qt::RightButton, Qt::ControlModifier);
+    Mouse(QEvent::MouseButtonRelease, b, Qt::RightButton, Qt::NoButton, Qt::ControlModifier);
+    test::ExpectNear(scene.m_camera[0].m_rotation, {10, 4, 0});
+
+    const float z = scene.m_camera[0].m_position.m_z;
+    Mouse(QEvent::MouseButtonPress, a, Qt::LeftButton, Qt::LeftButton);
+    Mouse(QEvent::MouseButtonPress, a, Qt::RightButton, Qt::LeftButton | Qt::RightButton);
+    Mouse(QEvent::MouseMove, b, Qt::NoButton, Qt::LeftButton | Qt::RightButton);
+    EXPECT_FLOAT_EQ(scene.m_camera[0].m_position.m_z, z + 4 - 10);
+    Mouse(QEvent::MouseButtonRelease, b, Qt::RightButton, Qt::LeftButton);
+    Mouse(QEvent::MouseButtonRelease, b, Qt::LeftButton, Qt::NoButton);
+
+    QWheelEvent wheel(QPointF(a), View()->mapToGlobal(QPointF(a)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(View(), &wheel);
+    EXPECT_FLOAT_EQ(scene.m_camera[0].m_position.m_z, z - 6 + 120);
+
+    Key(Qt::Key_F2);
+    test::ExpectNear(scene.m_camera[0].m_rotation, {90, 0, 0});
+    EXPECT_FLOAT_EQ(scene.m_camera[0].m_position.m_x, 0.0f);
+}
+
+TEST_F(Editor, PlaybackLoopsAndHiddenModelsAreNotPicked)
+{
+    for (CModel& m : scene.m_models) m.m_visible = 0;
+    View()->update();
+    QTest::qWait(50);
+    const QImage hidden = Picture();
+    EXPECT_FALSE(Find(hidden, Orange)) << "hidden models are not drawn";
+    scene.m_selected = kNoModel;
+    Mouse(QEvent::MouseButtonPress, QPoint(600, 200), Qt::LeftButton, Qt::LeftButton);
+    Mouse(QEvent::MouseButtonRelease, QPoint(600, 200), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(scene.m_selected, kNoModel);
+
+    t.m_current = t.m_last;
+    doc.UpdateAllViews(kHintPlay);
+    EXPECT_EQ(t.m_playing, 1);
+    QTest::qWait(60);  // one or two ticks of 33 ms
+    EXPECT_LT(t.m_current, 3);
+    doc.UpdateAllViews(kHintStop);
+    EXPECT_EQ(t.m_playing, 0);
+}
+
+}  // namespace
+}  // namespace kinovela
+
+int main(int argc, char** argv)
+{
+    QSurfaceFormat format;
+    format.setVersion(2, 1);
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setDepthBufferSize(24);
+    QSurfaceFormat::setDefaultFormat(format);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
