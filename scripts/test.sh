@@ -30,6 +30,12 @@ if ! ASAN_OPTIONS=detect_leaks=1 "$sanitize/tests/kinovela_tests" --gtest_filter
   leaks=0
 fi
 (cd "$sanitize" && ASAN_OPTIONS=detect_leaks=$leaks:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --output-on-failure -j "$jobs")
+  ctest --output-on-failure -j "$jobs" -LE gui)
+# The windowed tests load the system's GL driver, D-Bus and font libraries,
+# which keep allocations of their own past exit (in modules already
+# unloaded, so they cannot be suppressed by name): those run with every
+# sanitizer check but the leak check.
+(cd "$sanitize" && ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --output-on-failure -j "$jobs" -L gui)
 
 echo "All tests passed."
