@@ -74,6 +74,13 @@ public:
 
     void OnLeftDown(int x, int y);
     void OnRightDown(int x, int y);
+    // The middle button only pans while held; its press starts the drag
+    // from where it was pressed.
+    void OnMiddleDown(int x, int y)
+    {
+        m_lastX = x;
+        m_lastY = y;
+    }
     void OnLeftUp();
     void OnRightUp();
     void OnMouseMove(int x, int y, const MouseState& keys);

@@ -124,6 +124,8 @@ void KinoView::mousePressEvent(QMouseEvent* e)
         m_interaction.OnLeftDown(p.x(), p.y());
     else if (e->button() == Qt::RightButton)
         m_interaction.OnRightDown(p.x(), p.y());
+    else if (e->button() == Qt::MiddleButton)
+        m_interaction.OnMiddleDown(p.x(), p.y());
     else
         QOpenGLWidget::mousePressEvent(e);
 }

@@ -134,6 +134,13 @@ TEST_F(View, CameraDragRows)
     Drag(3, 2);
     test::ExpectNear(Camera(), {p.m_x + 3, p.m_y - 2, p.m_z});
     EXPECT_FALSE(document.IsModified());
+    view.OnLeftUp();
+
+    // The middle button pans from where it was pressed.
+    const CVector q = Camera();
+    view.OnMiddleDown(300, 300);
+    view.OnMouseMove(302, 299, {.middle = true});
+    test::ExpectNear(Camera(), {q.m_x + 2, q.m_y + 1, q.m_z});
 }
 
 TEST_F(View, ModelDragsFollowModeAxesAndShift)
