@@ -54,6 +54,20 @@ int Usage(const std::string& problem)
     return 2;
 }
 
+// Reads the scene a command works on, with progress, printing its warnings
+// and, on failure, why.
+bool ReadScene(const std::string& in, CKinovela& scene, CTimeline& timeline)
+{
+    cli::LoadOutcome lo;
+    {
+        cli::TerminalProgress progress("Reading", in);
+        lo = cli::LoadSceneFile(in, scene, timeline, progress.Callback(), g_textureFolders);
+    }
+    for (const std::string& w : lo.warnings) std::fprintf(stderr, "kinovela-cli: warning: %s\n", w.c_str());
+    if (!lo.ok) std::fprintf(stderr, "kinovela-cli: %s\n", lo.error.c_str());
+    return lo.ok;
+}
+
 int Export(const std::vector<std::string>& args)
 {
     if (args.size() < 2) return Usage("export needs an input file and an output file");
@@ -71,16 +85,7 @@ int Export(const std::vector<std::string>& args)
 
     CKinovela scene;
     CTimeline timeline;
-    cli::LoadOutcome lo;
-    {
-        cli::TerminalProgress progress("Reading", in);
-        lo = cli::LoadSceneFile(in, scene, timeline, progress.Callback(), g_textureFolders);
-    }
-    for (const std::string& w : lo.warnings) std::fprintf(stderr, "kinovela-cli: warning: %s\n", w.c_str());
-    if (!lo.ok) {
-        std::fprintf(stderr, "kinovela-cli: %s\n", lo.error.c_str());
-        return 1;
-    }
+    if (!ReadScene(in, scene, timeline)) return 1;
     ExportContext context;
     context.textureFirstFolders = g_textureFolders;
     context.safeNames = safeNames;
@@ -130,16 +135,7 @@ int Convert(const std::vector<std::string>& args)
 
     CKinovela scene;
     CTimeline timeline;
-    cli::LoadOutcome lo;
-    {
-        cli::TerminalProgress progress("Reading", in);
-        lo = cli::LoadSceneFile(in, scene, timeline, progress.Callback(), g_textureFolders);
-    }
-    for (const std::string& w : lo.warnings) std::fprintf(stderr, "kinovela-cli: warning: %s\n", w.c_str());
-    if (!lo.ok) {
-        std::fprintf(stderr, "kinovela-cli: %s\n", lo.error.c_str());
-        return 1;
-    }
+    if (!ReadScene(in, scene, timeline)) return 1;
     WriteResult w;
     {
         cli::TerminalProgress progress("Writing", out);
