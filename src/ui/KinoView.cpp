@@ -66,8 +66,6 @@ void KinoView::paintGL()
         m_renderer.BuildSelectionBox();
         m_lastSelected = m_doc.Scene().m_selected;
     }
-    const qreal ratio = devicePixelRatioF();
-    m_renderer.Resize(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
     m_renderer.Draw();
 }
 

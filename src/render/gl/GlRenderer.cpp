@@ -269,8 +269,9 @@ void GlRenderer::ApplyMaterial(int id)
 
 void GlRenderer::CompileModel(std::size_t index, unsigned list)
 {
-    CModel& m = m_scene.m_models[index];
-    m.ComputeNormals();
+    // The normals were computed by the core when the mesh was read; the
+    // renderer only reads the scene.
+    const CModel& m = m_scene.m_models[index];
     // The shade model is global state, set before the list as it always was.
     glShadeModel(m_scene.m_smooth ? GL_SMOOTH : GL_FLAT);
     glNewList(list, GL_COMPILE);
