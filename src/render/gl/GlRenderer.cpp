@@ -279,6 +279,10 @@ void GlRenderer::CompileModel(std::size_t index, unsigned list)
     glPolygonMode(GL_FRONT, GL_FILL);
     int last = -1;
     bool haveLast = false;
+    // Runs of faces with the same corner count and material share one
+    // glBegin: a list of a few long primitives replays far faster than one
+    // primitive per face.
+    GLenum open = 0;
     const std::size_t nv = m.m_vertices.size();
     for (const CFace& f : m.m_faces) {
         const int n = f.IndexCount();
@@ -290,20 +294,27 @@ void GlRenderer::CompileModel(std::size_t index, unsigned list)
             const bool found = std::any_of(m_scene.m_materials.begin(), m_scene.m_materials.end(),
                                            [&](const CMaterial& c) { return c.m_id == f.m_material; });
             if (found) {
+                if (open != 0) glEnd();
+                open = 0;
                 ApplyMaterial(f.m_material);
                 last = f.m_material;
                 haveLast = true;
             }
         }
-        glBegin(n == 3 ? GL_TRIANGLES : GL_QUADS);
+        const GLenum mode = n == 3 ? GL_TRIANGLES : GL_QUADS;
+        if (mode != open) {
+            if (open != 0) glEnd();
+            glBegin(mode);
+            open = mode;
+        }
         for (int c = 0; c < n; ++c) {
             if (f.UVCount() > c) glTexCoord2f(f.m_uvs[static_cast<std::size_t>(c)].m_u, -f.m_uvs[static_cast<std::size_t>(c)].m_v);
             const CVertex& v = m.m_vertices[static_cast<std::size_t>(f.m_indices[static_cast<std::size_t>(c)])];
             glNormal3f(-v.m_normal.m_x, -v.m_normal.m_y, -v.m_normal.m_z);
             glVertex3f(v.m_pos.m_x, v.m_pos.m_y, v.m_pos.m_z);
         }
-        glEnd();
     }
+    if (open != 0) glEnd();
     glEndList();
 }
 
