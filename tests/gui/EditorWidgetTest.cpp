@@ -10,9 +10,11 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include <fstream>
 #include <optional>
 
 #include "TestUtil.h"
+#include "image/DibStream.h"
 #include "ui/MainWindow.h"
 
 namespace kinovela {
@@ -157,6 +159,68 @@ TEST_F(Editor, PlaybackLoopsAndHiddenModelsAreNotPicked)
     EXPECT_LT(t.m_current, 3);
     doc.UpdateAllViews(kHintStop);
     EXPECT_EQ(t.m_playing, 0);
+}
+
+TEST_F(Editor, TheSelectionBoxFollowsThePosedModel)
+{
+    // A model away from the others, so that its box is clear of theirs.
+    scene.m_selected = 0;
+    doc.UpdateAllViews(kHintSelection);
+    QTest::qWait(50);
+    auto white = [](const QColor& c) { return c == QColor(Qt::white); };
+    const std::optional<QPoint> before = Find(Picture(), white);
+    ASSERT_TRUE(before);
+
+    // Moving the pose to the right and up (the camera looks along -z).
+    const CVector p = scene.GetPosition(t);
+    scene.SetPosition(t, {p.m_x + 80, p.m_y + 60, p.m_z});
+    View()->update();
+    QTest::qWait(50);
+    const std::optional<QPoint> after = Find(Picture(), white);
+    ASSERT_TRUE(after);
+    EXPECT_GT(after->x() - before->x(), 10);
+    EXPECT_LT(after->y() - before->y(), -10);  // window y grows downwards
+}
+
+TEST_F(Editor, ATexturedFaceShowsItsTexture)
+{
+    // Left half red, right half blue, on a white material: the material's
+    // colour alone would make the face one grey.
+    test::TempDir dir;
+    DibStream image;
+    ASSERT_TRUE(image.Create(64, 64, 24));
+    for (int y = 0; y < 64; ++y) {
+        std::uint8_t* row = image.RowPointer(y);
+        for (int x = 0; x < 64; ++x) {
+            row[3 * x + 0] = x < 32 ? 0 : 255;  // blue
+            row[3 * x + 1] = 0;
+            row[3 * x + 2] = x < 32 ? 255 : 0;  // red
+        }
+    }
+    ASSERT_TRUE(image.SaveBMP(dir.File("halves.bmp")));
+    const std::string corners = "-300 -300 0\n300 -300 0\n300 300 0\n-300 300 0\n";
+    const std::string uv = "UV(0 1 1 1 1 0 0 0)";
+    const std::string doc_ = test::Mqo(
+        "Material 1 {\n\t\"m\" col(1 1 1 1) dif(1) amb(1) emi(0) spc(0) power(5) tex(\"halves.bmp\")\n}\n" +
+        test::MqoObject("panel", corners, "4 V(0 1 2 3) M(0) " + uv + "\n4 V(3 2 1 0) M(0) UV(0 0 1 0 1 1 0 1)"));
+    {
+        std::ofstream out(dir.File("panel.mqo"), std::ios::binary);
+        out << doc_;
+    }
+    doc.OnNewDocument();
+    window->OpenFile(QString::fromStdString(dir.File("panel.mqo")));
+    ASSERT_EQ(scene.m_models.size(), 1u);
+    ASSERT_TRUE(scene.m_materials[0].m_image) << "the texture was decoded";
+    scene.m_camera[0].m_rotation = {0, 0, 0};
+    View()->update();
+    QTest::qWait(50);
+    const QImage picture = Picture();
+    const std::optional<QPoint> red = Find(picture, [](const QColor& c) { return c.red() > 150 && c.blue() < 60 && c.green() < 60; });
+    const std::optional<QPoint> blue = Find(picture, [](const QColor& c) { return c.blue() > 150 && c.red() < 60 && c.green() < 60; });
+    ASSERT_TRUE(red) << "the red half";
+    ASSERT_TRUE(blue) << "the blue half";
+    EXPECT_LT(red->x() + 50, blue->x()) << "red on the left, blue on the right";
+    EXPECT_NEAR(red->y(), blue->y(), 5);
 }
 
 }  // namespace
