@@ -4,11 +4,14 @@
   quads.mqo  one textured object of 1000 x 500 quads (500,000 faces on
              501,501 vertices, about 68 MB of Metasequoia text)
   quads.obj  the same mesh as Wavefront OBJ with texture coordinates
+  sheet.png  the sheet's texture, a 256 x 256 checker board
 
     python3 bench/make_bench_data.py [FOLDER]
 """
 import os
+import struct
 import sys
+import zlib
 
 COLS, ROWS = 1000, 500
 
@@ -67,6 +70,21 @@ def main():
                 w("".join(lines))
                 lines = []
         w("".join(lines))
+
+    write_checker_png(os.path.join(out, "sheet.png"), 256, 32)
+
+
+def write_checker_png(path, side, cell):
+    rows = b"".join(
+        b"\0" + b"".join((b"\xe0\x60\x20" if (x // cell + y // cell) % 2 else b"\x30\x90\xd0") for x in range(side))
+        for y in range(side))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 8, 2, 0, 0, 0)) +
+                chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
 
 
 if __name__ == "__main__":

@@ -13,7 +13,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKINOVELA_TESTS=OFF 
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)"
 
 data=bench/data
-[[ -f $data/quads.mqo && -f $data/quads.obj ]] || python3 bench/make_bench_data.py "$data"
+[[ -f $data/quads.mqo && -f $data/quads.obj && -f $data/sheet.png ]] || python3 bench/make_bench_data.py "$data"
 
 KINOVELA_BENCH_DATA=$data "$build/bench/kinovela_bench"
 
@@ -43,3 +43,14 @@ echo
 echo "Whole process, $runs runs each:"
 measure "kinovela-cli info quads.mqo" "$build/src/kinovela-cli" info "$data/quads.mqo"
 measure "assimp info -r quads.obj" assimp info "$data/quads.obj" -r
+
+# The preview's frame cost: first with the driver's drawing switched off
+# (the program's and the GL front end's work), then with llvmpipe drawing.
+if [[ -x $build/bench/kinovela_gl_bench ]] && command -v xvfb-run >/dev/null; then
+  echo
+  echo "OpenGL frames, driver drawing off (GALLIUM_NOOP=1):"
+  GALLIUM_NOOP=1 xvfb-run -a -s "-screen 0 640x480x24" "$build/bench/kinovela_gl_bench"
+  echo
+  echo "OpenGL frames, llvmpipe:"
+  xvfb-run -a -s "-screen 0 640x480x24" "$build/bench/kinovela_gl_bench"
+fi

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QSurfaceFormat>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 #include "document/KinoDoc.h"
@@ -11,6 +12,8 @@
 
 int main(int argc, char** argv)
 {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     // Fixed-function drawing needs a compatibility context: asking for 3.0
     // or more gives a core context on this platform, where glBegin fails.
     QSurfaceFormat format;
@@ -34,15 +37,41 @@ int main(int argc, char** argv)
     kinovela::ui::MainWindow window(doc, meter);
     window.resize(1400, 900);
     window.showMaximized();
-    // kinovela [--grab OUT.png] [FILE...]: --grab draws the scene once,
-    // saves the 3D view as a picture and quits (thumbnails, checks).
+    // kinovela [--grab OUT.png] [--measure SECONDS] [FILE...]
+    //   --grab     draws the scene once, saves the 3D view as a picture and
+    //              quits (thumbnails, checks);
+    //   --measure  prints the time from start to the first drawn frame, then
+    //              plays as fast as the view can draw for SECONDS and prints
+    //              the drawing rate, and quits.
     const QStringList args = QApplication::arguments();
     QString grab;
+    double measureSeconds = 0;
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == "--grab" && i + 1 < args.size())
             grab = args[++i];
+        else if (args[i] == "--measure" && i + 1 < args.size())
+            measureSeconds = std::max(0.1, args[++i].toDouble());
         else
             window.OpenFile(args[i]);
+    }
+    long frames = -1;
+    QElapsedTimer playing;
+    if (measureSeconds > 0) {
+        QObject::connect(window.View(), &QOpenGLWidget::frameSwapped, &window, [&] {
+            if (frames++ >= 0) return;
+            std::printf("first frame: %lld ms after start\n", static_cast<long long>(sinceStart.elapsed()));
+            std::fflush(stdout);
+            // The shortest timer interval: the rate is then the view's own.
+            timeline.m_fps = 1000.0f;
+            doc.UpdateAllViews(kinovela::kHintPlay);
+            playing.start();
+            QTimer::singleShot(static_cast<int>(measureSeconds * 1000), &window, [&] {
+                const double seconds = static_cast<double>(playing.elapsed()) / 1000.0;
+                std::printf("playing: %.2f frames/s (%ld frames in %.2f s)\n", static_cast<double>(frames) / seconds,
+                            frames, seconds);
+                QApplication::quit();
+            });
+        });
     }
     int status = 0;
     if (!grab.isEmpty()) {
