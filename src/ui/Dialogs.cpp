@@ -1,0 +1,216 @@
+#include "ui/Dialogs.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QVBoxLayout>
+
+#include <charconv>
+#include <cmath>
+
+namespace kinovela::ui {
+
+std::optional<int> ReadInteger(const QString& text)
+{
+    const std::string s = text.trimmed().toStdString();
+    std::size_t start = !s.empty() && s[0] == '+' ? 1 : 0;
+    if (start == s.size()) return std::nullopt;
+    int value = 0;
+    const auto [end, ec] = std::from_chars(s.data() + start, s.data() + s.size(), value);
+    if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<double> ReadNumber(const QString& text)
+{
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+CheckedDialog::CheckedDialog(QWidget* parent) : QDialog(parent)
+{
+    m_layout = new QVBoxLayout(this);
+    m_form = new QFormLayout;
+    m_layout->addLayout(m_form);
+    m_invalid = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
+}
+
+QLineEdit* CheckedDialog::AddInteger(const QString& label, int value)
+{
+    auto* field = new QLineEdit(QString::number(value), this);
+    m_form->addRow(label, field);
+    return field;
+}
+
+void CheckedDialog::Finish()
+{
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    m_layout->addWidget(buttons);
+}
+
+bool CheckedDialog::Integer(QLineEdit* field, int& out)
+{
+    const std::optional<int> v = ReadInteger(field->text());
+    if (!v) {
+        m_invalid(QString::fromUtf8(kNotAnInteger));
+        field->setFocus();
+        field->selectAll();
+        return false;
+    }
+    out = *v;
+    return true;
+}
+
+void CheckedDialog::accept()
+{
+    if (Store()) QDialog::accept();
+}
+
+CDlgKeyFrame::CDlgKeyFrame(int frame, QWidget* parent) : CheckedDialog(parent), m_frameValue(frame)
+{
+    setWindowTitle(QString::fromUtf8("ﾓﾃﾞﾙのｷｰﾌﾚｰﾑの追加・削除"));
+    m_frame = AddInteger(QString::fromUtf8("ﾌﾚｰﾑ"), frame);
+    const char* captions[4] = {"選択中のﾓﾃﾞﾙのｷｰﾌﾚｰﾑを追加", "全てのﾓﾃﾞﾙのｷｰﾌﾚｰﾑを追加", "選択中のﾓﾃﾞﾙのｷｰﾌﾚｰﾑを削除",
+                               "全てのﾓﾃﾞﾙのｷｰﾌﾚｰﾑを削除"};
+    for (int i = 0; i < 4; ++i) {
+        auto* b = new QRadioButton(QString::fromUtf8(captions[i]), this);
+        m_choice.addButton(b, i);
+        m_layout->addWidget(b);
+    }
+    m_choice.button(0)->setChecked(true);
+    Finish();
+}
+
+CDlgInsert::CDlgInsert(int frame, QWidget* parent) : CheckedDialog(parent), m_afterValue(frame)
+{
+    setWindowTitle(QString::fromUtf8("ﾌﾚｰﾑの挿入"));
+    m_after = AddInteger(QString::fromUtf8("ﾌﾚｰﾑ目の後ろに"), frame);
+    m_count = AddInteger(QString::fromUtf8("ﾌﾚｰﾑ追加"), 1);
+    Finish();
+}
+
+CDlgDelete::CDlgDelete(int frame, QWidget* parent) : CheckedDialog(parent), m_firstValue(frame), m_lastValue(frame)
+{
+    setWindowTitle(QString::fromUtf8("ﾌﾚｰﾑの削除"));
+    m_first = AddInteger(QString::fromUtf8("始点"), frame);
+    m_last = AddInteger(QString::fromUtf8("終点"), frame);
+    Finish();
+}
+
+namespace {
+
+QGroupBox* Group(QWidget* parent, const char* title, QLayout* inner)
+{
+    auto* g = new QGroupBox(QString::fromUtf8(title), parent);
+    g->setLayout(inner);
+    return g;
+}
+
+}  // namespace
+
+CDlgSave::CDlgSave(ExportOptions& options, const QString& title, QWidget* parent)
+    : CheckedDialog(parent), m_options(options)
+{
+    setWindowTitle(title);
+    auto radios = [this](QButtonGroup& group, std::initializer_list<const char*> captions, int value) {
+        auto* box = new QHBoxLayout;
+        int id = 0;
+        for (const char* c : captions) {
+            auto* b = new QRadioButton(QString::fromUtf8(c), this);
+            group.addButton(b, id++);
+            box->addWidget(b);
+        }
+        if (QAbstractButton* b = group.button(value)) b->setChecked(true);
+        return box;
+    };
+    auto check = [this](int value) {
+        auto* c = new QCheckBox(QString::fromUtf8("書き出す"), this);
+        c->setChecked(value != 0);
+        return c;
+    };
+    auto single = [](QWidget* w) {
+        auto* box = new QHBoxLayout;
+        box->addWidget(w);
+        return box;
+    };
+
+    m_layout->addWidget(Group(this, "ｱﾆﾒｰｼｮﾝｷｰ", radios(m_keyType, {"移動・回転・ｽｹｰﾙ", "行列", "なし"}, options.keyType)));
+    m_speed = new QLineEdit(QString::number(options.speed), this);
+    auto* speed = new QHBoxLayout;
+    speed->addWidget(new QLabel(QString::fromUtf8("1ﾌﾚｰﾑを"), this));
+    speed->addWidget(m_speed);
+    speed->addWidget(new QLabel(QString::fromUtf8("倍"), this));
+    m_layout->addWidget(Group(this, "ｱﾆﾒｰｼｮﾝ速度", speed));
+    m_layout->addWidget(Group(this, "ﾃｸｽﾁｬのｸｵﾘﾃｨ", radios(m_quality, {"標準(ｻｲｽﾞ小)", "高画質ﾃｸｽﾁｬ(ｻｲｽﾞ大)"},
+                                                            options.textureQuality)));
+    m_uv = new QCheckBox(QString::fromUtf8("UV座標"), this);
+    m_uv->setChecked(options.textureCoords != 0);
+    m_layout->addWidget(m_uv);
+    m_layout->addWidget(Group(this, "座標系", radios(m_handedness, {"左手座標系", "右手座標系"}, options.coordinateSystem)));
+    m_normals = check(options.normals);
+    m_camera = check(options.camera);
+    m_light = check(options.light);
+    m_layout->addWidget(Group(this, "法線", single(m_normals)));
+    m_layout->addWidget(Group(this, "ｶﾒﾗ", single(m_camera)));
+    m_layout->addWidget(Group(this, "ﾗｲﾄ", single(m_light)));
+    m_scale = new QLineEdit(QString::number(static_cast<double>(options.scale)), this);
+    auto* scale = new QHBoxLayout;
+    scale->addWidget(new QLabel(QString::fromUtf8("ｽｹｰﾙ"), this));
+    scale->addWidget(m_scale);
+    scale->addWidget(new QLabel(QString::fromUtf8("倍"), this));
+    m_layout->addLayout(scale);
+
+    // What the format cannot write is shown but cannot be changed.
+    if (options.keyTypeAvailability == -2) {
+        m_keyType.button(0)->setEnabled(false);
+        m_keyType.button(2)->setEnabled(false);
+    } else if (options.keyTypeAvailability == -1) {
+        m_keyType.button(1)->setEnabled(false);
+    }
+    if (options.speed == 0) m_speed->setReadOnly(true);
+    if (options.textureQualityAvailability == -1)
+        for (QAbstractButton* b : m_quality.buttons()) b->setEnabled(false);
+    if (options.textureCoordsAvailability == -1) m_uv->setEnabled(false);
+    if (options.coordinateSystemAvailability < 0)
+        for (QAbstractButton* b : m_handedness.buttons()) b->setEnabled(false);
+    if (options.normalsAvailability == -1) {
+        m_normals->setEnabled(false);
+        m_normals->setChecked(true);
+    }
+    if (options.cameraAvailability == -1) m_camera->setEnabled(false);
+    if (options.lightAvailability == -1) m_light->setEnabled(false);
+    Finish();
+}
+
+bool CDlgSave::Store()
+{
+    int speed = 0;
+    if (!Integer(m_speed, speed)) return false;
+    const std::optional<double> scale = ReadNumber(m_scale->text());
+    if (!scale) {
+        m_invalid(QString::fromUtf8(kNotANumber));
+        m_scale->setFocus();
+        m_scale->selectAll();
+        return false;
+    }
+    m_options.keyType = m_keyType.checkedId() < 0 ? m_options.keyType : m_keyType.checkedId();
+    m_options.speed = speed;
+    m_options.textureQuality = m_quality.checkedId() < 0 ? m_options.textureQuality : m_quality.checkedId();
+    m_options.textureCoords = m_uv->isChecked() ? 1 : 0;
+    m_options.normals = m_normals->isChecked() ? 1 : 0;
+    m_options.camera = m_camera->isChecked() ? 1 : 0;
+    m_options.light = m_light->isChecked() ? 1 : 0;
+    m_options.scale = static_cast<float>(*scale);
+    m_options.coordinateSystem =
+        m_handedness.checkedId() < 0 ? m_options.coordinateSystem : m_handedness.checkedId();
+    return true;
+}
+
+}  // namespace kinovela::ui
