@@ -70,7 +70,7 @@ DocResult CKinoDoc::OnOpenDocument(const std::string& path)
         loaded.m_background = m_scene.m_background;
         loaded.m_fov = m_scene.m_fov;
         CTimeline t = m_timeline;
-        const NativeReadResult r = ReadNativeFile(path, loaded, t);
+        const NativeReadResult r = ReadNativeFile(path, loaded, t, m_progress);
         if (!r.ok) {
             m_scene.m_animClipboard = std::move(loaded.m_animClipboard);
             result.ok = false;
@@ -89,7 +89,7 @@ DocResult CKinoDoc::OnOpenDocument(const std::string& path)
         LoadTextures(path, result);
         m_hooks->LoadTextures();
     } else if (ext == "mqo") {
-        const MqoImportResult r = LoadMQO(m_scene, m_timeline, path, kNoModel);
+        const MqoImportResult r = LoadMQO(m_scene, m_timeline, path, kNoModel, m_progress);
         if (!r.ok) result.message = r.message;
         for (const std::string& w : r.warnings) result.warnings.push_back(Cp932ToUtf8(w));
         LoadTextures(path, result);
@@ -107,7 +107,7 @@ DocResult CKinoDoc::OnOpenDocument(const std::string& path)
 DocResult CKinoDoc::OnSaveDocument(const std::string& path)
 {
     DocResult result;
-    const WriteResult w = WriteNativeFile(path, m_scene, m_timeline);
+    const WriteResult w = WriteNativeFile(path, m_scene, m_timeline, m_progress);
     if (!w.ok) {
         result.ok = false;
         result.message = w.error;
@@ -378,7 +378,7 @@ DocResult CKinoDoc::DropModels(const std::string& path)
 DocResult CKinoDoc::AddModels(const std::string& path)
 {
     DocResult result;
-    const MqoImportResult r = LoadMQO(m_scene, m_timeline, path, m_scene.m_selected);
+    const MqoImportResult r = LoadMQO(m_scene, m_timeline, path, m_scene.m_selected, m_progress);
     result.ok = r.ok;
     result.message = r.message;
     for (const std::string& w : r.warnings) result.warnings.push_back(Cp932ToUtf8(w));

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Progress.h"
 #include "document/CommandIds.h"
 #include "document/UpdateHints.h"
 #include "image/Textures.h"
@@ -85,6 +86,9 @@ public:
     // Told of each texture that cannot be loaded; without it the message
     // goes into the warnings of the open or import that read the texture.
     TextureFailureFn m_textureFailed;
+    // Told how far a file being read or written has come (the editor shows
+    // it); may be empty.
+    ProgressFn m_progress;
 
     // --- files -------------------------------------------------------------------
     void OnNewDocument();

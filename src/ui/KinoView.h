@@ -24,6 +24,8 @@ public:
     void StartTimer(int intervalMs) override { m_timer.start(intervalMs); }
     void KillTimer() override { m_timer.stop(); }
     void RebuildModelLists() override;
+    // The playback timer's interval in milliseconds, -1 while it is stopped.
+    int TimerInterval() const { return m_timer.isActive() ? m_timer.interval() : -1; }
 
     // IKinoView
     void OnUpdate(int hint) override;

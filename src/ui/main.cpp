@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "document/ExportOptions.h"
 #include "document/KinoDoc.h"
 #include "document/ViewInteraction.h"
 #include "ui/MainWindow.h"
@@ -25,6 +26,7 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("Kinovela");
+    QApplication::setApplicationVersion(QString("%1.%2").arg(KINOVELA_VERSION_MAJOR).arg(KINOVELA_VERSION_MINOR));
 
     // The one scene, frame state and document of the run.
     kinovela::CKinovela scene;
@@ -34,7 +36,10 @@ int main(int argc, char** argv)
     clock.start();
     kinovela::FrameRateMeter meter([&clock] { return static_cast<std::uint32_t>(clock.elapsed()); });
 
-    kinovela::ui::MainWindow window(doc, meter);
+    // The export options are kept for the run, shared by every document.
+    kinovela::ExportOptionsTable exportOptions;
+
+    kinovela::ui::MainWindow window(doc, meter, exportOptions);
     window.resize(1400, 900);
     window.showMaximized();
     // kinovela [--grab OUT.png] [--measure SECONDS] [FILE...]
@@ -62,7 +67,7 @@ int main(int argc, char** argv)
             std::printf("first frame: %lld ms after start\n", static_cast<long long>(sinceStart.elapsed()));
             std::fflush(stdout);
             // The shortest timer interval: the rate is then the view's own.
-            timeline.m_fps = 1000.0f;
+            window.Controls()->m_fps->setEditText("1000");
             doc.UpdateAllViews(kinovela::kHintPlay);
             playing.start();
             QTimer::singleShot(static_cast<int>(measureSeconds * 1000), &window, [&] {

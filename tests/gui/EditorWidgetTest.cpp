@@ -25,7 +25,7 @@ protected:
     void SetUp() override
     {
         clock.start();
-        window = std::make_unique<ui::MainWindow>(doc, meter);
+        window = std::make_unique<ui::MainWindow>(doc, meter, options);
         window->resize(1200, 800);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -77,6 +77,7 @@ protected:
     CKinovela scene;
     CTimeline t;
     CKinoDoc doc{scene, t};
+    ExportOptionsTable options;
     QElapsedTimer clock;
     FrameRateMeter meter{[this] { return static_cast<std::uint32_t>(clock.elapsed()); }};
     std::unique_ptr<ui::MainWindow> window;

@@ -1,0 +1,252 @@
+#include "ui/ControlBar.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionSlider>
+
+#include <cmath>
+#include <cstdio>
+
+#include "common/Numbers.h"
+
+namespace kinovela::ui {
+
+namespace {
+
+QString Fixed(double v)
+{
+    // "%f", as the fields have always shown numbers.
+    char text[64];
+    std::snprintf(text, sizeof text, "%f", v);
+    return QString::fromLatin1(text);
+}
+
+}  // namespace
+
+KeySlider::KeySlider(QWidget* parent) : QSlider(Qt::Horizontal, parent)
+{
+    setTickPosition(QSlider::NoTicks);  // the key ticks are drawn here
+    setMinimumHeight(28);
+}
+
+void KeySlider::ClearTicks()
+{
+    m_ticks.clear();
+    update();
+}
+
+void KeySlider::AddTick(int position)
+{
+    m_ticks.push_back(position);
+    update();
+}
+
+void KeySlider::paintEvent(QPaintEvent* e)
+{
+    QSlider::paintEvent(e);
+    if (m_ticks.empty() || maximum() <= minimum()) return;
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+    const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    // Tick x positions match the handle's centre at that value.
+    const int span = groove.width() - handle.width();
+    QPainter p(this);
+    p.setPen(QPen(QColor(200, 40, 30), 1));
+    for (int t : m_ticks) {
+        if (t < minimum() || t > maximum()) continue;
+        const int x = groove.left() + handle.width() / 2 +
+                      QStyle::sliderPositionFromValue(minimum(), maximum(), t, span);
+        p.drawLine(x, height() - 6, x, height() - 1);
+    }
+}
+
+ControlBar::ControlBar(CKinoDoc& doc, QWidget* parent) : QWidget(parent), m_doc(doc)
+{
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(4, 2, 4, 2);
+    grid->setVerticalSpacing(2);
+    const char* axes[3] = {"X", "Y", "Z"};
+    for (int i = 0; i < 3; ++i) {
+        m_axis[i] = new QCheckBox(axes[i], this);
+        m_vector[i] = new QLineEdit(this);
+        m_vector[i]->setObjectName(QString("vector%1").arg(i));
+        m_vector[i]->setFixedWidth(110);
+        grid->addWidget(m_axis[i], i, 0);
+        grid->addWidget(m_vector[i], i, 1);
+        connect(m_axis[i], &QCheckBox::clicked, this, [this, i] { ToggleAxis(i); });
+    }
+
+    auto* row = new QHBoxLayout;
+    m_current = new QLineEdit(this);
+    m_last = new QLineEdit(this);
+    m_fps = new QComboBox(this);
+    m_current->setObjectName("currentFrame");
+    m_last->setObjectName("lastFrame");
+    m_fps->setObjectName("framesPerSecond");
+    m_current->setFixedWidth(60);
+    m_last->setFixedWidth(60);
+    m_fps->setEditable(true);
+    m_fps->setInsertPolicy(QComboBox::NoInsert);
+    m_fps->addItems({"1", "5", "10", "15", "30", "60", "100", "1000"});
+    m_fps->setMinimumWidth(110);
+    row->addWidget(new QLabel(QString::fromUtf8("現在のﾌﾚｰﾑ"), this));
+    row->addWidget(m_current);
+    row->addSpacing(12);
+    row->addWidget(new QLabel(QString::fromUtf8("最後のﾌﾚｰﾑ"), this));
+    row->addWidget(m_last);
+    row->addSpacing(12);
+    row->addWidget(new QLabel(QString::fromUtf8("1秒間のﾌﾚｰﾑ数"), this));
+    row->addWidget(m_fps);
+    row->addStretch(1);
+    grid->addLayout(row, 0, 2);
+
+    m_slider = new KeySlider(this);
+    m_slider->setObjectName("frameSlider");
+    m_slider->setRange(0, doc.Timeline().m_last);
+    grid->addWidget(m_slider, 1, 2, 2, 1);
+    grid->setColumnStretch(2, 1);
+    connect(m_slider, &QSlider::valueChanged, this, [this] { SliderNotification(); });
+
+    for (QLineEdit* e : {m_vector[0], m_vector[1], m_vector[2], m_current, m_last}) {
+        e->installEventFilter(this);
+        // Enter leaves the field, which is what tells the document.
+        connect(e, &QLineEdit::returnPressed, this, [this, e] {
+            if (m_focusAfterEnter)
+                m_focusAfterEnter->setFocus(Qt::OtherFocusReason);
+            else
+                e->clearFocus();
+        });
+    }
+    connect(m_fps, &QComboBox::activated, this, [this] { m_doc.OnFpsChanged(); });
+
+    // The frame starts at 30 frames per second, and with all three axis
+    // switches on.
+    m_fps->setEditText("30");
+    CKinovela& s = doc.Scene();
+    s.m_axisX = s.m_axisY = s.m_axisZ = false;
+    for (int i = 0; i < 3; ++i) ToggleAxis(i);
+    m_current->setText("0");
+    m_last->setText(QString::number(doc.Timeline().m_last));
+}
+
+bool ControlBar::eventFilter(QObject* watched, QEvent* e)
+{
+    if (e->type() == QEvent::FocusOut) {
+        if (watched == m_current)
+            m_doc.OnCurrentFrameEditLeft();
+        else if (watched == m_last)
+            m_doc.OnLastFrameEditLeft();
+        else if (watched == m_vector[0] || watched == m_vector[1] || watched == m_vector[2])
+            m_doc.OnVectorEditLeft();
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void ControlBar::ToggleAxis(int axis)
+{
+    CKinovela& s = m_doc.Scene();
+    bool* flags[3] = {&s.m_axisX, &s.m_axisY, &s.m_axisZ};
+    *flags[axis] = !*flags[axis];
+    m_axis[axis]->setChecked(*flags[axis]);
+}
+
+void ControlBar::SliderNotification()
+{
+    CTimeline& t = m_doc.Timeline();
+    const CKinovela& s = m_doc.Scene();
+    t.m_current = m_slider->value();
+    m_current->setText(QString::number(t.m_current));
+    if (m_invalidate) m_invalidate();
+    const int mode = m_doc.m_transformMode;
+    ShowVector(mode == 1 ? s.GetRotation(t) : mode == 2 ? s.GetScale(t) : s.GetPosition(t));
+}
+
+void ControlBar::ShowVector(const CVector& v)
+{
+    m_vector[0]->setText(Fixed(v.m_x));
+    m_vector[1]->setText(Fixed(v.m_y));
+    m_vector[2]->setText(Fixed(v.m_z));
+}
+
+CVector ControlBar::ReadVector()
+{
+    auto read = [](const QLineEdit* e) { return static_cast<float>(ParseAtof(e->text().toStdString())); };
+    return {read(m_vector[0]), read(m_vector[1]), read(m_vector[2])};
+}
+
+void ControlBar::ShowFrameSettings()
+{
+    const CTimeline& t = m_doc.Timeline();
+    m_last->setText(QString::number(t.m_last));
+    m_slider->setValue(0);
+    SliderNotification();
+    m_slider->ClearTicks();
+    m_slider->setMaximum(t.m_last);
+    m_fps->setEditText(Fixed(t.m_fps));
+}
+
+void ControlBar::ShowCurrentFrame(int frame)
+{
+    m_current->setText(QString::number(frame));
+    m_slider->setValue(frame);
+    // The slider clamps to its range, and the frame follows the slider even
+    // when its position did not change.
+    SliderNotification();
+}
+
+void ControlBar::ReadCurrentFrame()
+{
+    m_slider->setValue(ParseAtoi(m_current->text().toStdString()));
+    SliderNotification();
+}
+
+void ControlBar::ShowKeyMarks()
+{
+    m_slider->ClearTicks();
+    const CKinovela& s = m_doc.Scene();
+    if (!s.HasSelection()) return;
+    const CModel& m = s.m_models[static_cast<std::size_t>(s.m_selected)];
+    for (std::size_t i = 0; i < m.m_frames.size(); ++i)
+        if (m.m_frames[i].m_key) m_slider->AddTick(static_cast<int>(i));
+}
+
+void ControlBar::ApplyLastFrame()
+{
+    CTimeline& t = m_doc.Timeline();
+    const int position = m_slider->value();
+    const int v = ParseAtoi(m_last->text().toStdString());
+    m_doc.Scene().SetLastFrame(t, v);
+    if (v < 0) {
+        m_last->setText(QString::number(t.m_prevLast));
+        return;
+    }
+    // A shorter range rewinds to frame 0, and the slider shows where the
+    // frame now is; a longer one keeps the position.
+    const QSignalBlocker quiet(m_slider);
+    m_slider->setMaximum(t.m_last);
+    m_slider->setValue(t.m_current == position ? std::min(position, t.m_last) : t.m_current);
+    m_current->setText(QString::number(m_slider->value()));
+    t.m_current = m_slider->value();
+}
+
+float ControlBar::ReadFrameRate(bool fromSelection)
+{
+    QString text;
+    if (!fromSelection)
+        text = m_fps->currentText();
+    else if (m_fps->currentIndex() >= 0)
+        text = m_fps->itemText(m_fps->currentIndex());
+    const auto v = static_cast<float>(ParseAtof(text.toStdString()));
+    return v > 0 && std::isfinite(v) ? v : 30.0f;
+}
+
+void ControlBar::ShowRate(const std::string& text)
+{
+    if (m_showRate) m_showRate(QString::fromStdString(text));
+}
+
+}  // namespace kinovela::ui

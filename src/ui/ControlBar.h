@@ -1,0 +1,80 @@
+// The control bar at the bottom of the main window: the axis switches, the
+// X/Y/Z fields of the selected pose, the frame slider with a tick at every
+// key frame, the current and last frame and the frame rate. The 3D view
+// writes into it and reads from it through IViewControls; leaving a field
+// tells the document.
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSlider>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+#include "document/KinoDoc.h"
+#include "document/ViewInteraction.h"
+
+namespace kinovela::ui {
+
+// A horizontal slider that draws a tick at chosen positions only.
+class KeySlider final : public QSlider {
+public:
+    explicit KeySlider(QWidget* parent = nullptr);
+    void ClearTicks();
+    void AddTick(int position);
+    const std::vector<int>& Ticks() const { return m_ticks; }
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    std::vector<int> m_ticks;
+};
+
+class ControlBar final : public QWidget, public IViewControls {
+public:
+    ControlBar(CKinoDoc& doc, QWidget* parent = nullptr);
+
+    // IViewControls
+    void ShowVector(const CVector& v) override;
+    void ShowFrameSettings() override;
+    void ShowCurrentFrame(int frame) override;
+    void ShowKeyMarks() override;
+    CVector ReadVector() override;
+    void ApplyLastFrame() override;
+    float ReadFrameRate(bool fromSelection) override;
+    void ReadCurrentFrame() override;
+    void ShowRate(const std::string& text) override;
+
+    // Axis switch 0, 1 or 2 turned over (its check box follows).
+    void ToggleAxis(int axis);
+
+    // Redraws the 3D view; the rate text goes to the status bar.
+    std::function<void()> m_invalidate;
+    std::function<void(const QString&)> m_showRate;
+    // Where Enter in a field sends the focus (so that the field is left).
+    QWidget* m_focusAfterEnter = nullptr;
+
+    QCheckBox* m_axis[3];
+    QLineEdit* m_vector[3];  // 1003, 1004, 1005
+    KeySlider* m_slider;     // 1001
+    QLineEdit* m_current;    // 1006
+    QLineEdit* m_last;       // 1008
+    QComboBox* m_fps;        // 1012
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    // Every change of the slider: the frame follows it, with the view and
+    // the fields.
+    void SliderNotification();
+
+    CKinoDoc& m_doc;
+};
+
+}  // namespace kinovela::ui
