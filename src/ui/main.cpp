@@ -74,6 +74,8 @@ int main(int argc, char** argv)
                 const double seconds = static_cast<double>(playing.elapsed()) / 1000.0;
                 std::printf("playing: %.2f frames/s (%ld frames in %.2f s)\n", static_cast<double>(frames) / seconds,
                             frames, seconds);
+                // Nothing of the run is kept: leave without the save question.
+                doc.SetModified(false);
                 QApplication::quit();
             });
         });
@@ -86,7 +88,9 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "kinovela: cannot save %s\n", grab.toLocal8Bit().constData());
                 status = 1;
             }
-            QApplication::quit();
+            // Nothing of the run is kept: leave without the save question.
+                doc.SetModified(false);
+                QApplication::quit();
         });
     }
     const int code = QApplication::exec();
