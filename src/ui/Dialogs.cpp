@@ -1,35 +1,41 @@
 #include "ui/Dialogs.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 #include <charconv>
 #include <cmath>
+#include <limits>
+#include <string>
 
 namespace kinovela::ui {
 
 std::optional<int> ReadInteger(const QString& text)
 {
     const std::string s = text.trimmed().toStdString();
-    std::size_t start = !s.empty() && s[0] == '+' ? 1 : 0;
-    if (start == s.size()) return std::nullopt;
+    // from_chars takes a minus but not a plus; skip the plus only when a
+    // digit follows, or "+-5" would pass.
+    const std::size_t start = s.size() > 1 && s[0] == '+' && s[1] >= '0' && s[1] <= '9' ? 1 : 0;
     int value = 0;
     const auto [end, ec] = std::from_chars(s.data() + start, s.data() + s.size(), value);
     if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
     return value;
 }
 
-std::optional<double> ReadNumber(const QString& text)
+std::optional<float> ReadNumber(const QString& text)
 {
     bool ok = false;
     const double v = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(v)) return std::nullopt;
-    return v;
+    if (!ok || !std::isfinite(v) || std::fabs(v) > std::numeric_limits<float>::max()) return std::nullopt;
+    return static_cast<float>(v);
 }
 
 CheckedDialog::CheckedDialog(QWidget* parent) : QDialog(parent)
@@ -37,12 +43,15 @@ CheckedDialog::CheckedDialog(QWidget* parent) : QDialog(parent)
     m_layout = new QVBoxLayout(this);
     m_form = new QFormLayout;
     m_layout->addLayout(m_form);
-    m_invalid = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
+    m_showMessage = [this](const QString& text) { QMessageBox::warning(this, "Kinovela", text); };
 }
 
 QLineEdit* CheckedDialog::AddInteger(const QString& label, int value)
 {
     auto* field = new QLineEdit(QString::number(value), this);
+    // The first field has the focus when the dialog opens; typing replaces
+    // the starting value, as it does in the other editors of the platform.
+    if (m_form->rowCount() == 0) field->selectAll();
     m_form->addRow(label, field);
     return field;
 }
@@ -55,15 +64,18 @@ void CheckedDialog::Finish()
     m_layout->addWidget(buttons);
 }
 
+bool CheckedDialog::Refuse(QLineEdit* field, const char* message)
+{
+    m_showMessage(QString::fromUtf8(message));
+    field->setFocus(Qt::OtherFocusReason);
+    field->selectAll();
+    return false;
+}
+
 bool CheckedDialog::Integer(QLineEdit* field, int& out)
 {
     const std::optional<int> v = ReadInteger(field->text());
-    if (!v) {
-        m_invalid(QString::fromUtf8(kNotAnInteger));
-        field->setFocus();
-        field->selectAll();
-        return false;
-    }
+    if (!v) return Refuse(field, kNotAnInteger);
     out = *v;
     return true;
 }
@@ -113,6 +125,15 @@ QGroupBox* Group(QWidget* parent, const char* title, QLayout* inner)
     return g;
 }
 
+// The shortest text that reads back as the same float, so that OK on an
+// untouched dialog leaves the scale exactly as it was.
+QString FloatText(float v)
+{
+    char buffer[32];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
+    return ec == std::errc() ? QString::fromLatin1(buffer, static_cast<int>(end - buffer)) : QString::number(v);
+}
+
 }  // namespace
 
 CDlgSave::CDlgSave(ExportOptions& options, const QString& title, QWidget* parent)
@@ -160,14 +181,13 @@ CDlgSave::CDlgSave(ExportOptions& options, const QString& title, QWidget* parent
     m_layout->addWidget(Group(this, "法線", single(m_normals)));
     m_layout->addWidget(Group(this, "ｶﾒﾗ", single(m_camera)));
     m_layout->addWidget(Group(this, "ﾗｲﾄ", single(m_light)));
-    m_scale = new QLineEdit(QString::number(static_cast<double>(options.scale)), this);
+    m_scale = new QLineEdit(FloatText(options.scale), this);
     auto* scale = new QHBoxLayout;
     scale->addWidget(new QLabel(QString::fromUtf8("ｽｹｰﾙ"), this));
     scale->addWidget(m_scale);
     scale->addWidget(new QLabel(QString::fromUtf8("倍"), this));
     m_layout->addLayout(scale);
 
-    // What the format cannot write is shown but cannot be changed.
     if (options.keyTypeAvailability == -2) {
         m_keyType.button(0)->setEnabled(false);
         m_keyType.button(2)->setEnabled(false);
@@ -180,6 +200,7 @@ CDlgSave::CDlgSave(ExportOptions& options, const QString& title, QWidget* parent
     if (options.textureCoordsAvailability == -1) m_uv->setEnabled(false);
     if (options.coordinateSystemAvailability < 0)
         for (QAbstractButton* b : m_handedness.buttons()) b->setEnabled(false);
+    // These writers always emit normals: the box says so and cannot be cleared.
     if (options.normalsAvailability == -1) {
         m_normals->setEnabled(false);
         m_normals->setChecked(true);
@@ -191,15 +212,12 @@ CDlgSave::CDlgSave(ExportOptions& options, const QString& title, QWidget* parent
 
 bool CDlgSave::Store()
 {
+    // Both numbers are checked before anything is written, so a refused OK
+    // leaves the record as it was.
     int speed = 0;
     if (!Integer(m_speed, speed)) return false;
-    const std::optional<double> scale = ReadNumber(m_scale->text());
-    if (!scale) {
-        m_invalid(QString::fromUtf8(kNotANumber));
-        m_scale->setFocus();
-        m_scale->selectAll();
-        return false;
-    }
+    const std::optional<float> scale = ReadNumber(m_scale->text());
+    if (!scale) return Refuse(m_scale, kNotANumber);
     m_options.keyType = m_keyType.checkedId() < 0 ? m_options.keyType : m_keyType.checkedId();
     m_options.speed = speed;
     m_options.textureQuality = m_quality.checkedId() < 0 ? m_options.textureQuality : m_quality.checkedId();
@@ -207,7 +225,7 @@ bool CDlgSave::Store()
     m_options.normals = m_normals->isChecked() ? 1 : 0;
     m_options.camera = m_camera->isChecked() ? 1 : 0;
     m_options.light = m_light->isChecked() ? 1 : 0;
-    m_options.scale = static_cast<float>(*scale);
+    m_options.scale = *scale;
     m_options.coordinateSystem =
         m_handedness.checkedId() < 0 ? m_options.coordinateSystem : m_handedness.checkedId();
     return true;
