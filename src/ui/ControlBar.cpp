@@ -67,7 +67,7 @@ void KeySlider::paintEvent(QPaintEvent* e)
 ControlBar::ControlBar(CKinoDoc& doc, QWidget* parent) : QWidget(parent), m_doc(doc)
 {
     auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(4, 2, 4, 2);
+    grid->setContentsMargins(4, 2, 10, 2);
     grid->setVerticalSpacing(2);
     const char* axes[3] = {"X", "Y", "Z"};
     for (int i = 0; i < 3; ++i) {
@@ -224,13 +224,21 @@ void ControlBar::ApplyLastFrame()
         m_last->setText(QString::number(t.m_prevLast));
         return;
     }
-    // A shorter range rewinds to frame 0, and the slider shows where the
-    // frame now is; a longer one keeps the position.
-    const QSignalBlocker quiet(m_slider);
+    // The slider keeps its place, clamped to the new end, and the frame
+    // follows it as it follows every slider change.
     m_slider->setMaximum(t.m_last);
-    m_slider->setValue(t.m_current == position ? std::min(position, t.m_last) : t.m_current);
-    m_current->setText(QString::number(m_slider->value()));
-    t.m_current = m_slider->value();
+    m_slider->setValue(std::min(position, t.m_last));
+    SliderNotification();
+}
+
+void ControlBar::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    // A resize re-shows the last frame and the slider's range, but leaves
+    // the field alone while it is being typed in, or the typing would be lost.
+    const CTimeline& t = m_doc.Timeline();
+    if (!m_last->hasFocus()) m_last->setText(QString::number(t.m_last));
+    m_slider->setMaximum(t.m_last);
 }
 
 float ControlBar::ReadFrameRate(bool fromSelection)

@@ -68,6 +68,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     // Every change of the slider: the frame follows it, with the view and

@@ -90,7 +90,8 @@ TEST_F(Window, TheLastAndCurrentFrameFieldsKeepTheRangeSound)
     EXPECT_EQ(Bar().m_current->text(), "60");
     EXPECT_EQ(Bar().m_slider->value(), 60);
 
-    // Lowering the last frame rewinds and forgets the history.
+    // Lowering the last frame below the slider moves the slider, and the
+    // frame with it, to the new end, and forgets the history.
     Type(Bar().m_current, "30");
     scene.m_selected = 0;
     doc.OnAddKey(false);
@@ -98,19 +99,43 @@ TEST_F(Window, TheLastAndCurrentFrameFieldsKeepTheRangeSound)
     EXPECT_EQ(Bar().m_slider->Ticks(), (std::vector<int>{0, 30}));
     Type(Bar().m_last, "20");
     EXPECT_EQ(t.m_last, 20);
-    EXPECT_EQ(t.m_current, 0);
     EXPECT_TRUE(scene.m_undo.Empty());
     EXPECT_EQ(Bar().m_slider->maximum(), 20);
-    EXPECT_EQ(Bar().m_slider->value(), 0);
+    EXPECT_EQ(Bar().m_slider->value(), 20);
+    EXPECT_EQ(t.m_current, 20);
+    EXPECT_EQ(Bar().m_current->text(), "20");
     EXPECT_TRUE(doc.IsModified());
+
+    // Above the new end the slider keeps its place; the frame stays there.
+    Type(Bar().m_current, "5");
+    doc.OnAddKey(false);
+    Type(Bar().m_last, "12");
+    EXPECT_EQ(Bar().m_slider->value(), 5);
+    EXPECT_EQ(t.m_current, 5);
+    EXPECT_TRUE(scene.m_undo.Empty());
+    EXPECT_EQ(Bar().m_slider->Ticks(), (std::vector<int>{0, 5}));
+
+    // A resize shows the last frame again, unless it is being typed.
+    Bar().m_last->setText("7");
+    Bar().resize(Bar().width() + 40, Bar().height());
+    QApplication::processEvents();
+    EXPECT_EQ(Bar().m_last->text(), "12");
+    Bar().m_last->setFocus(Qt::MouseFocusReason);
+    QTest::keyClicks(Bar().m_last, "9");
+    Bar().resize(Bar().width() - 40, Bar().height());
+    QApplication::processEvents();
+    EXPECT_EQ(Bar().m_last->text(), "129");
+    QTest::keyClick(Bar().m_last, Qt::Key_Backspace);
+    QTest::keyClick(Bar().m_last, Qt::Key_Return);
+    QTest::qWait(10);
 
     // The slider moves the frame, the field and the X/Y/Z fields with it.
     Bar().m_slider->setFocus();
     QTest::keyClick(Bar().m_slider, Qt::Key_End);
-    EXPECT_EQ(t.m_current, 20);
-    EXPECT_EQ(Bar().m_current->text(), "20");
+    EXPECT_EQ(t.m_current, 12);
+    EXPECT_EQ(Bar().m_current->text(), "12");
     EXPECT_EQ(Bar().m_vector[0]->text().toStdString(),
-              std::to_string(scene.m_models[0].m_frames[20].m_position.m_x));
+              std::to_string(scene.m_models[0].m_frames[12].m_position.m_x));
 }
 
 TEST_F(Window, TypedValuesPoseTheSelectedModelWithAnUndoStep)
