@@ -46,6 +46,8 @@ inline constexpr const char* kHomePage = "https://www.metaseq.net/";
 // spaces, so "*.kvl;*.mqo" is written "*.kvl *.mqo".
 inline constexpr const char* kOpenFilter =
     "全ての形式(*.kvl *.mqo);;Kinovelaファイル(*.kvl);;Metasequoiaファイル(*.mqo)";
+// The tree's add-model dialog.
+inline constexpr const char* kModelFilter = "Metasequoiaファイル(*.mqo)";
 inline constexpr const char* kSaveFilter =
     "Kinovelaファイル(*.kvl);;Shockwave3Dファイル(*.w3d);;DirectXファイル(*.x);;Kino3Dファイル(*.k3d);;"
     "RayTrans Libraryファイル(*.mqs);;VRML97ファイル(*.wrl);;Hot Soup Processorファイル(*.mx);;"

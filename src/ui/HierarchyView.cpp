@@ -15,24 +15,15 @@
 
 #include "common/TextCodec.h"
 #include "scene/Hierarchy.h"
+#include "ui/CommandTexts.h"
 
 namespace kinovela::ui {
 
 namespace {
 
-// The pane's own texts. The model commands' captions also live in the main
-// window's command table, which this library does not link.
+// The pop-up's items, in order; their captions come from the command table.
 constexpr const char* kMenuTitle = "ﾓﾃﾞﾙ(&M)";
-constexpr struct {
-    int id;
-    const char* caption;
-} kMenuItems[] = {
-    {ID_MODEL_ADD, "ﾓﾃﾞﾙ追加(&A)\tAlt+X"},
-    {ID_MODEL_DELETE, "ﾓﾃﾞﾙ削除(&D)\tAlt+Delete"},
-    {ID_MODEL_RENAME, "名前変更(&C)\tAlt+Z"},
-    {ID_MODEL_SHOW_HIDE, "表示・非表示(&V)\tAlt+M"},
-};
-constexpr const char* kModelFilter = "Metasequoiaファイル(*.mqo)";
+constexpr int kMenuItems[] = {ID_MODEL_ADD, ID_MODEL_DELETE, ID_MODEL_RENAME, ID_MODEL_SHOW_HIDE};
 constexpr const char* kMessageTitle = "Kinovela";
 
 constexpr int kValueRole = Qt::UserRole;      // 0 for the root, else the model index
@@ -620,11 +611,10 @@ std::unique_ptr<QMenu> CHierarchyView::BuildPopup(bool onModel)
 {
     auto menu = std::make_unique<QMenu>(QString::fromUtf8(kMenuTitle), this);
     menu->setObjectName(QString::number(onModel ? kModelMenu : kRootMenu));
-    for (const auto& entry : kMenuItems) {
-        if (!onModel && entry.id != ID_MODEL_ADD) continue;
-        QAction* action = menu->addAction(QString::fromUtf8(entry.caption));
-        action->setData(entry.id);
-        const int id = entry.id;
+    for (const int id : kMenuItems) {
+        if (!onModel && id != ID_MODEL_ADD) continue;
+        QAction* action = menu->addAction(Caption(id));
+        action->setData(id);
         connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
     }
     return menu;
