@@ -15,29 +15,16 @@
 
 #include "TestUtil.h"
 #include "image/DibStream.h"
-#include "ui/MainWindow.h"
+#include "gui/WindowFixture.h"
 
 namespace kinovela {
 namespace {
 
-class Editor : public ::testing::Test {
+class Editor : public test::WindowFixture {
 protected:
-    void SetUp() override
-    {
-        clock.start();
-        window = std::make_unique<ui::MainWindow>(doc, meter, options);
-        window->resize(1200, 800);
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        window->OpenFile(QString(KINOVELA_SOURCE_DIR) + "/samples/robot_arm.mqo");
-        QTest::qWait(100);
-    }
-    void TearDown() override { window.reset(); }
-
     ui::KinoView* View() { return window->View(); }
     QImage Picture() { return View()->grabFramebuffer(); }
 
-    // The first pixel (in widget coordinates) whose colour passes `test`.
     // The middle of the pixels (in widget coordinates) whose colour passes `test`.
     template <class Test> std::optional<QPoint> Find(const QImage& image, Test test)
     {
@@ -74,13 +61,6 @@ protected:
         QApplication::sendEvent(View(), &e);
     }
 
-    CKinovela scene;
-    CTimeline t;
-    CKinoDoc doc{scene, t};
-    ExportOptionsTable options;
-    QElapsedTimer clock;
-    FrameRateMeter meter{[this] { return static_cast<std::uint32_t>(clock.elapsed()); }};
-    std::unique_ptr<ui::MainWindow> window;
 };
 
 TEST_F(Editor, ClickingPicksAndTheSelectionBoxIsDrawn)

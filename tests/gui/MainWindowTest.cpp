@@ -27,33 +27,15 @@
 #include "TestUtil.h"
 #include "document/CommandIds.h"
 #include "ui/CommandTexts.h"
-#include "ui/MainWindow.h"
+#include "gui/WindowFixture.h"
 
 namespace kinovela {
 namespace {
 
-const QString kSample = QString(KINOVELA_SOURCE_DIR) + "/samples/robot_arm.mqo";
+using test::kSample;
 
-class Window : public ::testing::Test {
+class Window : public test::WindowFixture {
 protected:
-    void SetUp() override
-    {
-        clock.start();
-        window = std::make_unique<ui::MainWindow>(doc, meter, options);
-        window->m_showMessage = [this](const QString& text) { messages << text; };
-        window->resize(1200, 800);
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        window->OpenFile(kSample);
-        QTest::qWait(50);
-    }
-    void TearDown() override
-    {
-        doc.SetModified(false);
-        window.reset();
-    }
-
     ui::ControlBar& Bar() { return *window->Controls(); }
     // Types into a field and leaves it with Enter, as a user does.
     void Type(QLineEdit* field, const QString& text)
@@ -67,14 +49,6 @@ protected:
     void Key(QKeyCombination key) { QTest::keySequence(window.get(), QKeySequence(key)); }
     void Drop(const QStringList& paths) { window->DropFiles(paths); }
 
-    CKinovela scene;
-    CTimeline t;
-    CKinoDoc doc{scene, t};
-    ExportOptionsTable options;
-    QElapsedTimer clock;
-    FrameRateMeter meter{[this] { return static_cast<std::uint32_t>(clock.elapsed()); }};
-    std::unique_ptr<ui::MainWindow> window;
-    QStringList messages;
 };
 
 TEST_F(Window, TheLastAndCurrentFrameFieldsKeepTheRangeSound)
