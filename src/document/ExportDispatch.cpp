@@ -1,5 +1,6 @@
 #include "document/ExportDispatch.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "export/HeaderWriter.h"
@@ -40,10 +41,13 @@ namespace {
 
 // The description and its textures go into the output folder (the folder
 // the save dialog leaves current), the converter plug-in turns them into
-// the .w3d, and the description is removed once it has.
+// the .w3d, and the description is removed once it has. The conversion is
+// one more unit after the description's, so that the bar stops short of
+// the end while the plug-in runs.
 ExportResult ExportW3d(const CKinovela& scene, const CTimeline& t, const std::string& path, const ExportOptions& o,
                        const ExportContext& context)
 {
+    std::uint64_t described = 0;
     SdfOptions s;
     s.keyType = o.keyType;
     s.textureCoords = o.textureCoords != 0;
@@ -51,6 +55,11 @@ ExportResult ExportW3d(const CKinovela& scene, const CTimeline& t, const std::st
     s.light = o.light != 0;
     s.scale = o.scale;
     s.safeNames = context.safeNames;
+    if (context.progress)
+        s.progress = [&](std::uint64_t done, std::uint64_t total) {
+            described = total;
+            context.progress(done, total + 1);
+        };
     TextureSearch search;
     search.firstFolders = context.textureFirstFolders;
     search.documentFolders = context.textureFolders;
@@ -66,6 +75,7 @@ ExportResult ExportW3d(const CKinovela& scene, const CTimeline& t, const std::st
         return r;
     }
     std::remove(sdf.c_str());
+    if (context.progress) context.progress(described + 1, described + 1);
     return r;
 }
 
@@ -86,6 +96,7 @@ ExportResult RunExport(const ExportFormat& format, CKinovela& scene, CTimeline& 
         x.scale = o.scale;
         x.coordinateSystem = o.coordinateSystem;
         x.safeNames = context.safeNames;
+        x.progress = context.progress;
         return WriteXFile(scene, t, path, x);
     }
     if (ext == "k3d") {
@@ -97,6 +108,7 @@ ExportResult RunExport(const ExportFormat& format, CKinovela& scene, CTimeline& 
         k.safeNames = context.safeNames;
         k.textureFolders = context.textureFolders;
         k.textureFirstFolders = context.textureFirstFolders;
+        k.progress = context.progress;
         return WriteKino3DPackage(scene, t, path, k);
     }
     if (ext == "w3d") return ExportW3d(scene, t, path, o, context);
@@ -111,6 +123,7 @@ ExportResult RunExport(const ExportFormat& format, CKinovela& scene, CTimeline& 
         v.camera = o.camera != 0;
         v.scale = o.scale;
         v.safeNames = context.safeNames;
+        v.progress = context.progress;
         return WriteVrmlFile(scene, t, path, v, search);
     }
     if (ext == "mx") {
@@ -119,10 +132,11 @@ ExportResult RunExport(const ExportFormat& format, CKinovela& scene, CTimeline& 
         h.keyType = o.keyType;
         h.scale = o.scale;
         h.textures = search;
+        h.progress = context.progress;
         return WriteHspFile(scene, t, path, h);
     }
-    if (ext == "mqs") return WriteMQS(scene, t, path, o.textureCoords != 0, o.scale);
-    if (ext == "h") return WriteHeaderFile(scene, path, o.scale, context.safeNames);
+    if (ext == "mqs") return WriteMQS(scene, t, path, o.textureCoords != 0, o.scale, context.progress);
+    if (ext == "h") return WriteHeaderFile(scene, path, o.scale, context.safeNames, context.progress);
     ExportResult none;
     none.error = "no writer for ." + std::string(ext);
     return none;
@@ -143,6 +157,7 @@ DocResult SaveAsDispatcher::SaveAs(CKinoDoc& doc)
         doc.Scene().RecomputeAll(doc.Timeline());
         if (m_ui.EditOptions(*options, format->title)) {
             ExportContext context = m_context;
+            if (!context.progress) context.progress = doc.m_progress;
             if (!doc.PathName().empty()) {
                 const std::size_t slash = doc.PathName().find_last_of('/');
                 context.textureFolders.push_back(slash == std::string::npos ? "." : doc.PathName().substr(0, slash));

@@ -34,6 +34,7 @@ struct ExportContext {
     std::vector<std::string> textureFirstFolders;  // searched before it
     std::string w3dPlugin;  // the .w3d converter library; empty: beside the program, then the library path
     bool safeNames = false;                    // identifiers limited to [A-Za-z0-9_]
+    ProgressFn progress;  // told how far the writer has come; may be empty (Save As uses the document's)
 };
 
 // Runs the writer of `format` (frames are recomputed first, as Save As

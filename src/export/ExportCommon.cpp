@@ -4,6 +4,52 @@
 
 namespace kinovela {
 
+namespace {
+
+std::uint64_t ExportUnits(const CKinovela& scene, std::uint64_t frames)
+{
+    std::uint64_t total = 0;
+    for (const CModel& m : scene.m_models) total += m.m_faces.size() + m.m_vertices.size() + frames;
+    return total;
+}
+
+std::uint64_t FramesOf(bool animated, int last)
+{
+    return animated && last >= 0 ? static_cast<std::uint64_t>(last) + 1 : 0;
+}
+
+}  // namespace
+
+ExportProgress::ExportProgress(const ProgressFn& fn, const CKinovela& scene, bool animated, int last)
+    : m_scene(scene),
+      m_frames(FramesOf(animated, last)),
+      m_meshCounted(scene.m_models.size(), 0),
+      m_animationCounted(scene.m_models.size(), 0),
+      m_throttle(fn, ExportUnits(scene, m_frames))
+{
+}
+
+void ExportProgress::MeshDone(std::size_t model)
+{
+    if (model >= m_meshCounted.size() || m_meshCounted[model]) return;
+    m_meshCounted[model] = 1;
+    const CModel& m = m_scene.m_models[model];
+    Add(m.m_faces.size() + m.m_vertices.size());
+}
+
+void ExportProgress::AnimationDone(std::size_t model)
+{
+    if (model >= m_animationCounted.size() || m_animationCounted[model]) return;
+    m_animationCounted[model] = 1;
+    Add(m_frames);
+}
+
+void ExportProgress::Add(std::uint64_t units)
+{
+    m_done += units;
+    m_throttle.Report(m_done);
+}
+
 void WriteProductLines(TextFile& out, std::string_view comment)
 {
     out.Print("%sKinovela %d.%d\n", comment, KINOVELA_VERSION_MAJOR, KINOVELA_VERSION_MINOR);

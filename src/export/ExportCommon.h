@@ -3,10 +3,12 @@
 // hierarchy walk.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/Progress.h"
 #include "export/TextFile.h"
 #include "scene/Kinovela.h"
 
@@ -21,6 +23,40 @@ struct ExportResult {
     const char* failureMessage = nullptr;
 
     const char* MessageOr(const char* formatMessage) const { return failureMessage ? failureMessage : formatMessage; }
+};
+
+// How far an export has come, in units the scene gives before anything is
+// written: a model's faces plus its vertices for its mesh, and frames 0..last
+// for its animation when the file has one. Units follow the scene, not the
+// lines written (a face a format drops still counts), so that the total is
+// known up front and each model adds the same amount whichever writer runs.
+// A model is counted once however often a damaged walk reaches it; one the
+// writer leaves out is made up by Finish. A scene with nothing to count has
+// total 0 and its only report is Finish's (0, 0), which the editor shows as
+// complete.
+class ExportProgress {
+public:
+    // `last` is the last frame the animation writes; without one the frames
+    // count nothing.
+    ExportProgress(const ProgressFn& fn, const CKinovela& scene, bool animated, int last);
+    void MeshDone(std::size_t model);
+    void AnimationDone(std::size_t model);
+    void MeshAndAnimationDone(std::size_t model)
+    {
+        MeshDone(model);
+        AnimationDone(model);
+    }
+    // Only after the files are in place: done == total is "written".
+    void Finish() { m_throttle.Finish(); }
+
+private:
+    void Add(std::uint64_t units);
+
+    const CKinovela& m_scene;
+    std::uint64_t m_frames;
+    std::uint64_t m_done = 0;
+    std::vector<char> m_meshCounted, m_animationCounted;
+    ProgressThrottle m_throttle;
 };
 
 // "// Kinovela 6.6" and the three maker lines, in the comment syntax given

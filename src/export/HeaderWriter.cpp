@@ -2,11 +2,13 @@
 
 namespace kinovela {
 
-ExportResult WriteHeaderFile(const CKinovela& scene, const std::string& path, float scale, bool safeNames)
+ExportResult WriteHeaderFile(const CKinovela& scene, const std::string& path, float scale, bool safeNames,
+                             const ProgressFn& progressFn)
 {
     ExportResult result;
     const std::vector<std::string> names = ExportNames(scene, safeNames);
     const std::size_t count = scene.m_models.size();
+    ExportProgress progress(progressFn, scene, false, 0);
     const WriteResult w = WriteFileAtomically(path, [&](ByteSink& sink) {
         TextFile out(sink);
         out.Put("#include \"OpenGL.h\"\n\n");
@@ -45,8 +47,10 @@ ExportResult WriteHeaderFile(const CKinovela& scene, const std::string& path, fl
                 out.Print("\t{%f,%f,%f,%f,%f,%f,%f,%f,%f,0,%d,%d},\n", mt.m_col[0], mt.m_col[1], mt.m_col[2], mt.m_col[3],
                           mt.m_dif, mt.m_amb, mt.m_emi, mt.m_spc, mt.m_power, mt.m_texComponents, mt.m_texFormat);
             out.Put("};\n");
+            progress.MeshDone(static_cast<std::size_t>(e.model));
         }
     });
+    if (w.ok) progress.Finish();
     result.ok = w.ok;
     result.error = w.error;
     return result;

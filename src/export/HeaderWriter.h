@@ -9,6 +9,7 @@
 
 namespace kinovela {
 
-ExportResult WriteHeaderFile(const CKinovela& scene, const std::string& path, float scale, bool safeNames = false);
+ExportResult WriteHeaderFile(const CKinovela& scene, const std::string& path, float scale, bool safeNames = false,
+                             const ProgressFn& progress = {});
 
 }  // namespace kinovela

@@ -233,7 +233,8 @@ void WriteTextures(const CKinovela& scene, const std::string& folder, const Text
 }
 
 void WriteModelFile(ByteSink& sink, const CKinovela& scene, const Layout& l, const std::vector<int>& textureOf,
-                    const std::unordered_map<int, std::size_t>& materialOf, std::size_t textureCount, float s)
+                    const std::unordered_map<int, std::size_t>& materialOf, std::size_t textureCount, float s,
+                    ExportProgress& progress)
 {
     RecordWriter out(sink);
     const std::uint64_t modelSize = l.order.size() * kModelRecordSize;
@@ -302,6 +303,7 @@ void WriteModelFile(ByteSink& sink, const CKinovela& scene, const Layout& l, con
             out.U16(static_cast<std::uint32_t>(static_cast<std::uint16_t>(texture)));
             out.U16(2);
         }
+        progress.MeshDone(static_cast<std::size_t>(index));
     }
 
     for (const CMaterial& mat : scene.m_materials) {
@@ -323,7 +325,7 @@ std::string MotionPath(const std::string& path)
 }
 
 void WriteMotionFile(ByteSink& sink, const CKinovela& scene, const CTimeline& t, const Layout& l,
-                     const std::string& motionName, float s)
+                     const std::string& motionName, float s, ExportProgress& progress)
 {
     TextFile out(sink);
     WriteProductLines(out, "; ");
@@ -342,6 +344,7 @@ void WriteMotionFile(ByteSink& sink, const CKinovela& scene, const CTimeline& t,
             out.Print("t %f,%f,%f\n", s * p.m_x, -(s * p.m_y), s * p.m_z);
         }
         out.Put("go back\n\n");
+        progress.AnimationDone(static_cast<std::size_t>(l.order[k]));
     }
 }
 
@@ -411,16 +414,18 @@ ExportResult WriteHspFile(const CKinovela& scene, const CTimeline& t, const std:
     // Both files are written out before either replaces anything, so a
     // failed write leaves the old ones; only a failing rename of the motion
     // file after the model file's can leave them unmatched (and is reported).
+    ExportProgress progress(o.progress, scene, o.keyType == 0, t.m_last);
     PendingFile model, motion;
     WriteResult w = model.Prepare(
-        path, [&](ByteSink& sink) { WriteModelFile(sink, scene, l, textureOf, materialOf, textureCount, s); }, fileSize);
+        path, [&](ByteSink& sink) { WriteModelFile(sink, scene, l, textureOf, materialOf, textureCount, s, progress); },
+        fileSize);
     if (!w.ok) {
         result.error = w.error;
         return result;
     }
     if (o.keyType == 0) {
         w = motion.Prepare(MotionPath(path),
-                           [&](ByteSink& sink) { WriteMotionFile(sink, scene, t, l, BaseName(path), s); });
+                           [&](ByteSink& sink) { WriteMotionFile(sink, scene, t, l, BaseName(path), s, progress); });
         if (!w.ok) {
             result.error = w.error;
             return result;
@@ -432,6 +437,7 @@ ExportResult WriteHspFile(const CKinovela& scene, const CTimeline& t, const std:
         result.error = w.error;
         return result;
     }
+    progress.Finish();
     result.ok = true;
     return result;
 }

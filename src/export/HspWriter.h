@@ -16,6 +16,7 @@ struct HspOptions {
     // Where the scene's texture files came from: a BMP that would land on
     // one of them is not written, so an export never replaces a source.
     TextureSearch textures;
+    ProgressFn progress;  // may be empty
 };
 
 // Writes `path` (the model file), the motion file beside it when keys are

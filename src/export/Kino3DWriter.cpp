@@ -44,6 +44,9 @@ ExportResult WriteKino3DPackage(const CKinovela& scene, const CTimeline& t, cons
 
     CopyTextures(scene, folder, o, result);
 
+    // The list holds every model's matrices (its animation), the model
+    // files their meshes.
+    ExportProgress progress(o.progress, scene, true, t.m_last);
     const std::vector<Matrix4> world = WalkMatrices(scene, t.m_last, o.scale, true);
     WriteResult w = WriteFileAtomically(path, [&](ByteSink& sink) {
         TextFile out(sink);
@@ -56,6 +59,7 @@ ExportResult WriteKino3DPackage(const CKinovela& scene, const CTimeline& t, cons
                           k.m[0][3], k.m[1][0], k.m[1][1], k.m[1][2], k.m[1][3], k.m[2][0], k.m[2][1], k.m[2][2],
                           k.m[2][3], k.m[3][0], k.m[3][1], k.m[3][2], k.m[3][3]);
             }
+            progress.AnimationDone(i);
         }
     });
     if (!w.ok) {
@@ -75,7 +79,9 @@ ExportResult WriteKino3DPackage(const CKinovela& scene, const CTimeline& t, cons
             result.error = w.error;
             return result;
         }
+        progress.MeshDone(i);
     }
+    progress.Finish();
     result.ok = true;
     return result;
 }

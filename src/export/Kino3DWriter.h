@@ -18,6 +18,7 @@ struct Kino3DOptions {
     bool safeNames = false;
     std::vector<std::string> textureFolders;       // where else to look for textures
     std::vector<std::string> textureFirstFolders;  // where to look before the program's folder
+    ProgressFn progress;                           // may be empty
 };
 
 ExportResult WriteKino3DPackage(const CKinovela& scene, const CTimeline& t, const std::string& path,

@@ -255,6 +255,7 @@ ExportResult WriteSdfFile(const CKinovela& scene, const CTimeline& t, const std:
     const std::size_t count = scene.m_models.size();
     const float s = o.scale;
     const float s2 = 2.0f * s;
+    ExportProgress progress(o.progress, scene, o.keyType == 0, t.m_last);
 
     const WriteResult w = WriteFileAtomically(sdfPath, [&](ByteSink& sink) {
         TextFile out(sink);
@@ -314,18 +315,22 @@ ExportResult WriteSdfFile(const CKinovela& scene, const CTimeline& t, const std:
             if (hasParent && !IsZero(scene.m_models[static_cast<std::size_t>(p)].m_pivot))
                 parent = names[static_cast<std::size_t>(p)] + "Pivot3";
             const CModel tri = Triangulated(m);
+            // A model block holds both its mesh and its keys.
             if (IsZero(m.m_pivot)) {
                 WriteSdfModel(out, tri, name, scene.m_materials, parent, t, o);
+                progress.MeshAndAnimationDone(static_cast<std::size_t>(e.model));
                 continue;
             }
             const CVector pv{m.m_pivot.m_x * s2, m.m_pivot.m_y * s2, m.m_pivot.m_z * s2};
             const CVector nv{-pv.m_x, -pv.m_y, -pv.m_z};
             WriteGroup(out, "\t\"%sPivot\" /* Name */ \n", name, "\t\"%s\" /* Parent Name */ \n", parent, pv);
             WriteSdfModel(out, tri, name, scene.m_materials, name + "Pivot", t, o);
+            progress.MeshAndAnimationDone(static_cast<std::size_t>(e.model));
             WriteGroup(out, "\t\"%sPivot2\" /* Name */ \n", name, "\t\"%s\" /* Parent Name */ \n", name, nv);
             WriteGroup(out, "\t\"%sPivot3\" /* Name */ \n", name, "\t\"%sPivot2\" /* Parent Name */ \n", name, pv);
         }
     });
+    if (w.ok) progress.Finish();
     result.ok = w.ok;
     result.error = w.error;
     return result;

@@ -17,6 +17,7 @@ struct SdfOptions {
     bool light = false;
     float scale = 1.0f;
     bool safeNames = false;  // names limited to [A-Za-z0-9_]
+    ProgressFn progress;     // may be empty
 };
 
 inline constexpr const char* kSdfFileName = "Shockwave3D.sdf";

@@ -312,6 +312,7 @@ ExportResult WriteVrmlFile(const CKinovela& scene, const CTimeline& t, const std
     const std::size_t count = scene.m_models.size();
     auto inRange = [count](int i) { return i >= 0 && static_cast<std::size_t>(i) < count; };
     const int last = std::max(t.m_last, 0);
+    ExportProgress progress(o.progress, scene, o.keyType == 0, last);
 
     const WriteResult w = WriteFileAtomically(path, [&](ByteSink& sink) {
         TextFile out(sink);
@@ -339,11 +340,13 @@ ExportResult WriteVrmlFile(const CKinovela& scene, const CTimeline& t, const std
 
         for (const WalkEntry& e : scene.m_hierarchyWalk) {
             if (!inRange(e.model)) continue;
-            if (e.event == kWalkEnter)
+            if (e.event == kWalkEnter) {
                 WriteModel(out, scene.m_models[static_cast<std::size_t>(e.model)], names[static_cast<std::size_t>(e.model)],
                            scene.m_materials, o);
-            else if (e.event == kWalkLeave)
+                progress.MeshDone(static_cast<std::size_t>(e.model));
+            } else if (e.event == kWalkLeave) {
                 out.Put("\t]\t}\n\t]\t}\n\t]\t}\n\t]\t}\n]\t}\n\n");
+            }
         }
 
         if (camera)
@@ -358,12 +361,15 @@ ExportResult WriteVrmlFile(const CKinovela& scene, const CTimeline& t, const std
             out.Print("\nDEF TS_%s TimeSensor {\n", world);
             out.Print("\tcycleInterval %f\n", cycle);
             out.Put("\tloop TRUE\n}\n");
-            for (const WalkEntry& e : scene.m_hierarchyWalk)
-                if (e.event == kWalkEnter && inRange(e.model))
-                    WriteInterpolators(out, scene.m_models[static_cast<std::size_t>(e.model)],
-                                       names[static_cast<std::size_t>(e.model)], world, last, o.scale);
+            for (const WalkEntry& e : scene.m_hierarchyWalk) {
+                if (e.event != kWalkEnter || !inRange(e.model)) continue;
+                WriteInterpolators(out, scene.m_models[static_cast<std::size_t>(e.model)],
+                                   names[static_cast<std::size_t>(e.model)], world, last, o.scale);
+                progress.AnimationDone(static_cast<std::size_t>(e.model));
+            }
         }
     });
+    if (w.ok) progress.Finish();
     result.ok = w.ok;
     result.error = w.error;
     return result;

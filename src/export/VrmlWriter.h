@@ -18,6 +18,7 @@ struct VrmlOptions {
     bool camera = false;
     float scale = 1.0f;
     bool safeNames = false;  // DEF names limited to [A-Za-z0-9_]
+    ProgressFn progress;     // may be empty
 };
 
 // Writes `path` and the texture side files in its folder. `textures` finds

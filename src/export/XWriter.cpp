@@ -281,6 +281,7 @@ ExportResult WriteXFile(const CKinovela& scene, const CTimeline& t, const std::s
     const std::vector<std::string> names = ExportNames(scene, o.safeNames);
     const std::size_t count = scene.m_models.size();
     auto inRange = [count](int i) { return i >= 0 && static_cast<std::size_t>(i) < count; };
+    ExportProgress progress(o.progress, scene, o.keyType == 0 || o.keyType == 1, t.m_last);
 
     const WriteResult w = WriteFileAtomically(path, [&](ByteSink& sink) {
         TextFile out(sink, o.snprintfNumbers);
@@ -312,6 +313,7 @@ ExportResult WriteXFile(const CKinovela& scene, const CTimeline& t, const std::s
                 WriteXMesh(out, m, name, scene.m_materials, o.textureCoords, o.scale, perCorner, lh);
                 if (o.keyType == 1 || pivoted) out.Put("\t}\n");
                 written[static_cast<std::size_t>(e.model)] = true;
+                progress.MeshDone(static_cast<std::size_t>(e.model));
             } else if (e.event == kWalkLeave && o.keyType != 1) {
                 out.Put(pivoted ? "\t}\n\t}\n}\n" : "}\n");
             }
@@ -327,6 +329,7 @@ ExportResult WriteXFile(const CKinovela& scene, const CTimeline& t, const std::s
                 const CModel& m = scene.m_models[i];
                 if (!ZeroPivot(m)) WritePivotAnimations(out, m, names[i], o.scale, lh);
                 WriteSrtAnimation(out, m, names[i], t.m_last, o.speed, o.scale, lh);
+                progress.AnimationDone(i);
             }
             out.Put("}\n");
         } else if (o.keyType == 1) {
@@ -343,10 +346,12 @@ ExportResult WriteXFile(const CKinovela& scene, const CTimeline& t, const std::s
                               k.m[3][1], k.m[3][2], k.m[3][3]);
                 }
                 out.Print("\t\t}\n\t\t{ %s }\n\t}\n", names[i]);
+                progress.AnimationDone(i);
             }
             out.Put("}\n");
         }
     });
+    if (w.ok) progress.Finish();
     result.ok = w.ok;
     result.error = w.error;
     return result;

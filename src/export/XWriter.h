@@ -20,6 +20,7 @@ struct XOptions {
     int coordinateSystem = 0;  // 0 left-handed (z negated), 1 right-handed
     bool safeNames = false;
     bool snprintfNumbers = false;  // benchmarks only
+    ProgressFn progress;           // may be empty
 };
 
 ExportResult WriteXFile(const CKinovela& scene, const CTimeline& t, const std::string& path, const XOptions& options);

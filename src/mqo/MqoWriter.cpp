@@ -34,10 +34,12 @@ void WriteMQOMesh(TextFile& out, const CModel& model, bool writeUV, float s)
 
 }  // namespace
 
-ExportResult WriteMQS(const CKinovela& scene, const CTimeline& t, const std::string& path, bool writeUV, float scale)
+ExportResult WriteMQS(const CKinovela& scene, const CTimeline& t, const std::string& path, bool writeUV, float scale,
+                      const ProgressFn& progressFn)
 {
     ExportResult result;
     const std::size_t count = scene.m_models.size();
+    ExportProgress progress(progressFn, scene, true, t.m_last);
     const std::vector<Matrix4> world = WalkMatrices(scene, t.m_last, scale, true);
     const WriteResult w = WriteFileAtomically(path, [&](ByteSink& sink) {
         TextFile out(sink);
@@ -57,6 +59,7 @@ ExportResult WriteMQS(const CKinovela& scene, const CTimeline& t, const std::str
             out.Print("Object \"%s\" {\n", m.m_name);
             out.Put("\tvisible 15\n\tlocking 1\n\tshading 1\n\tfacet 59.5\n\tcolor 0.898 0.498 0.698\n\tcolor_type 0\n");
             WriteMQOMesh(out, m, writeUV, scale);
+            progress.MeshDone(i);
             out.Print("\tanimation %d {\n", t.m_last + 1);
             for (int f = 0; f <= t.m_last; ++f) {
                 const Matrix4& k = world[static_cast<std::size_t>(f) * count + i];
@@ -65,9 +68,11 @@ ExportResult WriteMQS(const CKinovela& scene, const CTimeline& t, const std::str
                           k.m[2][3], k.m[3][0], k.m[3][1], k.m[3][2], k.m[3][3]);
             }
             out.Put("\t}\n}\n");
+            progress.AnimationDone(i);
         }
         out.Put("Eof\n");
     });
+    if (w.ok) progress.Finish();
     result.ok = w.ok;
     result.error = w.error;
     return result;

@@ -9,6 +9,7 @@
 
 namespace kinovela {
 
-ExportResult WriteMQS(const CKinovela& scene, const CTimeline& t, const std::string& path, bool writeUV, float scale);
+ExportResult WriteMQS(const CKinovela& scene, const CTimeline& t, const std::string& path, bool writeUV, float scale,
+                      const ProgressFn& progress = {});
 
 }  // namespace kinovela

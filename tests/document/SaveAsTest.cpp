@@ -122,6 +122,29 @@ TEST_F(SaveAs, NativeSaveAndNamesThatSelectNothing)
     EXPECT_FALSE(doc.IsModified());
 }
 
+TEST_F(SaveAs, AnExportReportsToTheDocumentsProgress)
+{
+    std::vector<std::uint64_t> done;
+    std::uint64_t total = 0;
+    doc.m_progress = [&](std::uint64_t d, std::uint64_t n) {
+        done.push_back(d);
+        total = n;
+    };
+    ui.path = dir.File("out.wrl");
+    EXPECT_TRUE(doc.OnFileSave().ok);
+    ASSERT_FALSE(done.empty());
+    EXPECT_GT(total, 0u);
+    EXPECT_EQ(done.back(), total);
+
+    // A progress the dispatcher was given takes its place.
+    std::size_t own = 0;
+    dispatcher.m_context.progress = [&](std::uint64_t, std::uint64_t) { ++own; };
+    done.clear();
+    EXPECT_TRUE(doc.OnFileSave().ok);
+    EXPECT_GT(own, 0u);
+    EXPECT_TRUE(done.empty());
+}
+
 TEST_F(SaveAs, AFailingWriterShowsItsMessage)
 {
     ui.path = dir.File("no/such/folder/out.mqs");
