@@ -237,6 +237,7 @@ void ViewInteraction::OnUpdate(int hint)
     CKinovela& s = m_doc.Scene();
     CTimeline& t = m_doc.Timeline();
     switch (hint) {
+    case kHintFirstNew:  // the frame range may have changed since start-up
     case kHintNew:
         m_controls.ShowFrameSettings();
         m_host.RebuildModelLists();

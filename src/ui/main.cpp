@@ -89,8 +89,8 @@ int main(int argc, char** argv)
                 status = 1;
             }
             // Nothing of the run is kept: leave without the save question.
-                doc.SetModified(false);
-                QApplication::quit();
+            doc.SetModified(false);
+            QApplication::quit();
         });
     }
     const int code = QApplication::exec();
