@@ -1,6 +1,8 @@
 #include "ui/ControlBar.h"
 
 #include <QEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -135,7 +137,19 @@ ControlBar::ControlBar(CKinoDoc& doc, QWidget* parent) : QWidget(parent), m_doc(
 
 bool ControlBar::eventFilter(QObject* watched, QEvent* e)
 {
-    if (e->type() == QEvent::FocusOut) {
+    if (e->type() == QEvent::ShortcutOverride) {
+        // The window's Ctrl and Alt shortcuts win over the field's own text
+        // editing keys (Ctrl+Z, Ctrl+C, Ctrl+A...), so a command key does the
+        // same wherever the focus is; a key with no command still edits.
+        const auto* key = static_cast<QKeyEvent*>(e);
+        if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) {
+            e->ignore();
+            return true;
+        }
+    }
+    // A menu opening takes the focus only for a moment: that is not the user
+    // leaving the field, and must not record an undo step or a change.
+    if (e->type() == QEvent::FocusOut && static_cast<QFocusEvent*>(e)->reason() != Qt::PopupFocusReason) {
         if (watched == m_current)
             m_doc.OnCurrentFrameEditLeft();
         else if (watched == m_last)
@@ -220,7 +234,9 @@ void ControlBar::ApplyLastFrame()
     const int position = m_slider->value();
     const int v = ParseAtoi(m_last->text().toStdString());
     m_doc.Scene().SetLastFrame(t, v);
-    if (v < 0) {
+    // Past the frame limit is refused like a negative number, so the field
+    // never shows a range the scene does not have.
+    if (v < 0 || v > kMaxLastFrame) {
         m_last->setText(QString::number(t.m_prevLast));
         return;
     }
