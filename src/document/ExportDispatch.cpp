@@ -166,6 +166,7 @@ DocResult SaveAsDispatcher::SaveAs(CKinoDoc& doc)
             result.warnings = r.warnings;
             if (!r.ok) {
                 m_ui.ShowMessage(r.MessageOr(format->failureMessage));
+                result.shown = true;
                 result.ok = false;
                 result.message = std::string(r.MessageOr(format->failureMessage)) + "\n" + r.error;
             }

@@ -23,6 +23,7 @@ class CKinoDoc;
 struct DocResult {
     bool ok = true;
     std::string message;  // for the user: what failed
+    bool shown = false;   // the message box has been shown already
     std::vector<std::string> warnings;
 };
 

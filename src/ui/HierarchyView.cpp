@@ -292,9 +292,8 @@ void CHierarchyView::ResetTree()
     m_renameAllowed = false;
     clear();
     auto* root = new QTreeWidgetItem(this);
-    const QString title = QFile::decodeName(QByteArray::fromStdString(m_doc.Title()));
-    const QString name = QFileInfo(title).fileName();
-    root->setText(0, name.isEmpty() ? title : name);
+    // The document's title: "Kinovela", or the full path of an opened scene.
+    root->setText(0, QFile::decodeName(QByteArray::fromStdString(m_doc.Title())));
     root->setData(0, kValueRole, 0);
     root->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     SetKind(root, kRootItem);

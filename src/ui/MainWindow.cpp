@@ -36,6 +36,33 @@ constexpr int kMaxDroppedPath = 511;
 
 QString ProgramFolder() { return QCoreApplication::applicationDirPath(); }
 
+// The extension of a type entry's first pattern: "DirectXファイル(*.x)" gives
+// "x", "全ての形式(*.kvl *.mqo)" gives "kvl".
+QString FirstSuffix(const QString& filter)
+{
+    const qsizetype star = filter.indexOf("*.");
+    if (star < 0) return {};
+    qsizetype end = star + 2;
+    while (end < filter.size() && filter[end] != ' ' && filter[end] != ')' && filter[end] != ';') ++end;
+    return filter.mid(star + 2, end - star - 2);
+}
+
+// A file dialog starting in the program's folder. A name typed without an
+// extension gets the chosen type's (".kvl" for the first type), so picking
+// the DirectX type and typing "robot" saves "robot.x".
+QString RunFileDialog(QWidget* parent, bool save, const QString& caption, const QString& filter)
+{
+    QFileDialog dialog(parent, caption, ProgramFolder(), filter);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(FirstSuffix(filter));
+    if (save)
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog](const QString& chosen) { dialog.setDefaultSuffix(FirstSuffix(chosen)); });
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles().value(0);
+}
+
 }  // namespace
 
 MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable& options)
@@ -68,12 +95,10 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
     m_controlBar->m_focusAfterEnter = m_view;
 
     m_chooseOpenPath = [this] {
-        return QFileDialog::getOpenFileName(this, Caption(ID_FILE_OPEN).section('(', 0, 0), ProgramFolder(),
-                                            QString::fromUtf8(kOpenFilter));
+        return RunFileDialog(this, false, Caption(ID_FILE_OPEN).section('(', 0, 0), QString::fromUtf8(kOpenFilter));
     };
     m_chooseSavePath = [this] {
-        return QFileDialog::getSaveFileName(this, Caption(ID_FILE_SAVE_AS).section('(', 0, 0), ProgramFolder(),
-                                            QString::fromUtf8(kSaveFilter));
+        return RunFileDialog(this, true, Caption(ID_FILE_SAVE_AS).section('(', 0, 0), QString::fromUtf8(kSaveFilter));
     };
     m_showMessage = [this](const QString& text) { QMessageBox::warning(this, "Kinovela", text); };
     m_askToSave = [this](const QString& text) {
@@ -375,14 +400,15 @@ void MainWindow::NextPane(bool forward)
 
 void MainWindow::UpdateTitle()
 {
-    const QString title = QFileInfo(QString::fromStdString(m_doc.Title())).fileName();
+    // The document's title is the full path of an opened scene.
+    const QString title = QString::fromStdString(m_doc.Title());
     const QString caption = (title.isEmpty() ? QString("Kinovela") : title) + " - Kinovela";
     if (windowTitle() != caption) setWindowTitle(caption);
 }
 
 void MainWindow::ShowResult(const DocResult& r)
 {
-    if (!r.ok || !r.message.empty()) ShowMessage(r.message);
+    if ((!r.ok || !r.message.empty()) && !r.shown) ShowMessage(r.message);
     for (const std::string& w : r.warnings) statusBar()->showMessage(QString::fromStdString(w), 8000);
 }
 
@@ -466,9 +492,12 @@ void MainWindow::OnOpen()
 
 void MainWindow::OnSave()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Only a native save writes straight away; any other goes through the
+    // Save As dialogs, which must not open under a busy cursor.
+    const bool direct = PathExtension(m_doc.PathName()) == "kvl";
+    if (direct) QApplication::setOverrideCursor(Qt::WaitCursor);
     const DocResult r = m_doc.OnFileSave();
-    QApplication::restoreOverrideCursor();
+    if (direct) QApplication::restoreOverrideCursor();
     m_progress.reset();
     ShowResult(r);
     if (r.ok && PathExtension(m_doc.PathName()) == "kvl" && !m_doc.IsModified())
@@ -480,8 +509,9 @@ void MainWindow::OnSaveAs()
 {
     const DocResult r = m_saveAs.SaveAs(m_doc);
     m_progress.reset();
-    // The dispatcher has shown a writer's failure already.
-    for (const std::string& w : r.warnings) statusBar()->showMessage(QString::fromStdString(w), 8000);
+    // A writer's failure has been shown by the dispatcher; a native save's
+    // has not.
+    ShowResult(r);
     if (r.ok && PathExtension(m_doc.PathName()) == "kvl" && !m_doc.IsModified())
         AddRecent(QString::fromStdString(m_doc.PathName()));
     UpdateTitle();

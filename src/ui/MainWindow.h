@@ -68,6 +68,9 @@ public:
 protected:
     void closeEvent(QCloseEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
+    // No right-click menu over the bars: they are shown and hidden through
+    // the View menu only, so its check marks always tell the truth.
+    QMenu* createPopupMenu() override { return nullptr; }
     void dropEvent(QDropEvent* e) override;
 
 private:

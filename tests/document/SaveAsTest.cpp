@@ -150,6 +150,7 @@ TEST_F(SaveAs, AFailingWriterShowsItsMessage)
     ui.path = dir.File("no/such/folder/out.mqs");
     const DocResult r = dispatcher.SaveAs(doc);
     EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.shown) << "the caller must not show it a second time";
     EXPECT_EQ(ui.messages, (std::vector<std::string>{"RayTrans Libraryファイルへの書き出しに失敗しました。"}));
     ui.messages.clear();
     ui.path = dir.File("no/such/folder/out.h");

@@ -214,6 +214,9 @@ int main(int argc, char** argv)
     format.setProfile(QSurfaceFormat::CompatibilityProfile);
     format.setDepthBufferSize(24);
     QSurfaceFormat::setDefaultFormat(format);
+    // The window's own file dialogs, as Qt draws them, so tests can type
+    // into them (a desktop's native dialog would be another process).
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

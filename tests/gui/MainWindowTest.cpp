@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -237,12 +238,77 @@ TEST_F(Window, UnsavedChangesAreNotThrownAwayWithoutAsking)
     EXPECT_FALSE(doc.IsModified());
 }
 
+TEST_F(Window, FieldsCommitOnlyWhenLeftAndCommandKeysStillWork)
+{
+    scene.m_selected = 2;
+    // A frame limit past the maximum is refused like a negative one.
+    Type(Bar().m_last, "2000000");
+    EXPECT_EQ(t.m_last, 60);
+    EXPECT_EQ(Bar().m_last->text(), "60");
+
+    // The first New of the run resets the bars like any later one, so the
+    // slider cannot run past the new scene's frames.
+    Type(Bar().m_last, "200");
+    ASSERT_EQ(Bar().m_slider->maximum(), 200);
+    window->m_askToSave = [](const QString&) { return QMessageBox::No; };
+    Key(Qt::CTRL | Qt::Key_N);
+    EXPECT_EQ(t.m_last, 60);
+    EXPECT_EQ(Bar().m_slider->maximum(), 60);
+    EXPECT_EQ(Bar().m_last->text(), "60");
+    window->OpenFile(kSample);
+    scene.m_selected = 2;
+
+    // Opening a menu from a field is not leaving it: no undo step.
+    Type(Bar().m_vector[0], "3");
+    ASSERT_EQ(scene.m_undo.Size(), 1u);
+    ASSERT_EQ(scene.GetPosition(t).m_x, 3.0f);
+    Bar().m_vector[0]->setFocus(Qt::MouseFocusReason);
+    QMenu* edit = window->menuBar()->actions().at(1)->menu();
+    QTimer::singleShot(100, edit, [edit] { edit->close(); });
+    edit->exec(window->mapToGlobal(QPoint(40, 40)));
+    QTest::qWait(20);
+    EXPECT_EQ(scene.m_undo.Size(), 1u);
+
+    // Ctrl+Z in a field undoes the scene's last step, not the field's typing.
+    QTest::keyClick(Bar().m_vector[0], Qt::Key_Z, Qt::ControlModifier);
+    QTest::qWait(20);
+    EXPECT_NE(scene.GetPosition(t).m_x, 3.0f);
+    EXPECT_TRUE(window->Action(ID_EDIT_REDO)->isEnabled());
+    // A Ctrl key with no command still reaches the field.
+    Bar().m_vector[1]->setFocus(Qt::MouseFocusReason);
+    Bar().m_vector[1]->setText("12.5");
+    Bar().m_vector[1]->setCursorPosition(4);
+    QTest::keyClick(Bar().m_vector[1], Qt::Key_Left, Qt::ControlModifier);
+    EXPECT_LT(Bar().m_vector[1]->cursorPosition(), 4);
+}
+
+TEST_F(Window, SaveFailuresAreShownOnce)
+{
+    window->m_chooseSavePath = [] { return QString("/no/such/folder/scene.kvl"); };
+    Key(Qt::CTRL | Qt::Key_A);
+    ASSERT_EQ(messages.size(), 1) << "a failed native save is reported";
+    EXPECT_FALSE(messages[0].isEmpty());
+    EXPECT_TRUE(doc.PathName().empty());
+
+    messages.clear();
+    window->m_chooseSavePath = [] { return QString("/no/such/folder/scene.h"); };
+    QTimer::singleShot(100, [] {
+        if (auto* modal = QApplication::activeModalWidget())
+            QTest::mouseClick(modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    });
+    Key(Qt::CTRL | Qt::Key_S);  // untitled: Save goes through Save As
+    QTest::qWait(50);
+    EXPECT_EQ(messages, QStringList{QString::fromUtf8("Hフォーマットで保存")});
+}
+
 // A user's whole session: open, pick the arm, go to frame 30, turn the arm by
 // dragging, store a key, play, and save as DirectX through the real dialogs.
 TEST_F(Window, ATypicalSessionWithMouseAndKeyboard)
 {
     test::TempDir dir;
-    const QString out = QString::fromStdString(dir.File("arm.x"));
+    // Typed without its extension: the chosen DirectX type supplies it.
+    const QString typed = QString::fromStdString(dir.File("arm"));
+    const QString out = typed + ".x";
 
     // Pick by clicking on the orange body in the view.
     const QImage picture = window->View()->grabFramebuffer();
@@ -286,13 +352,8 @@ TEST_F(Window, ATypicalSessionWithMouseAndKeyboard)
     Key(Qt::CTRL | Qt::Key_D);
     EXPECT_EQ(t.m_playing, 0);
 
-    // Save As: type the name into the file dialog, then OK the options.
-    window->m_chooseSavePath = [this] {
-        QFileDialog dialog(window.get());
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
-    };
+    // Save As: choose the DirectX type and type a name into the window's
+    // own file dialog, then OK the options.
     // Each dialog is answered when it shows, and again if a slow build
     // still shows it a moment later (a key or click sent before it had
     // settled); `dialogs` counts the different dialogs seen.
@@ -310,10 +371,14 @@ TEST_F(Window, ATypicalSessionWithMouseAndKeyboard)
             seen = modal;
         }
         if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+            auto* types = files->findChild<QComboBox*>("fileTypeCombo");
+            ASSERT_NE(types, nullptr);
+            while (!types->currentText().contains("(*.x)") && types->currentIndex() + 1 < types->count())
+                QTest::keyClick(types, Qt::Key_Down);
             QLineEdit* name = files->findChild<QLineEdit*>("fileNameEdit");
-            if (name->text() != out) {
+            if (name->text() != typed) {
                 name->clear();
-                QTest::keyClicks(name, out);
+                QTest::keyClicks(name, typed);
             }
             QTest::keyClick(name, Qt::Key_Return);
         } else {
