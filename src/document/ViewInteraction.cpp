@@ -241,6 +241,7 @@ void ViewInteraction::OnUpdate(int hint)
     case kHintNew:
         m_controls.ShowFrameSettings();
         m_host.RebuildModelLists();
+        StopTimer();  // the document has stopped playing; so must the timer
         break;
     case kHintOpened:
         m_controls.ShowFrameSettings();

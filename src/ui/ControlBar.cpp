@@ -149,7 +149,8 @@ bool ControlBar::eventFilter(QObject* watched, QEvent* e)
     }
     // A menu opening takes the focus only for a moment: that is not the user
     // leaving the field, and must not record an undo step or a change.
-    if (e->type() == QEvent::FocusOut && static_cast<QFocusEvent*>(e)->reason() != Qt::PopupFocusReason) {
+    if (e->type() == QEvent::FocusOut && static_cast<QFocusEvent*>(e)->reason() != Qt::PopupFocusReason &&
+        m_commitHolds == 0) {
         if (watched == m_current)
             m_doc.OnCurrentFrameEditLeft();
         else if (watched == m_last)

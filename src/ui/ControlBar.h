@@ -59,6 +59,21 @@ public:
     // Where Enter in a field sends the focus (so that the field is left).
     QWidget* m_focusAfterEnter = nullptr;
 
+    // While one is alive, a field losing the focus commits nothing. Document
+    // work shows dialogs (progress, a missing texture) that take the focus;
+    // a commit then would change the scene under the reader or writer, or
+    // write the old scene's field into the new one. The field keeps its text.
+    class CommitHold {
+    public:
+        explicit CommitHold(ControlBar& bar) : m_bar(bar) { ++m_bar.m_commitHolds; }
+        ~CommitHold() { --m_bar.m_commitHolds; }
+        CommitHold(const CommitHold&) = delete;
+        CommitHold& operator=(const CommitHold&) = delete;
+
+    private:
+        ControlBar& m_bar;
+    };
+
     QCheckBox* m_axis[3];
     QLineEdit* m_vector[3];  // 1003, 1004, 1005
     KeySlider* m_slider;     // 1001
@@ -76,6 +91,7 @@ private:
     void SliderNotification();
 
     CKinoDoc& m_doc;
+    int m_commitHolds = 0;
 };
 
 }  // namespace kinovela::ui

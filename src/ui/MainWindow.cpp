@@ -112,11 +112,15 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
 
     doc.SetSaveAsHandler(&m_saveAs);
     doc.m_textureFailed = [this](const CMaterial& m, const std::string& message) {
+        const ControlBar::CommitHold hold(*m_controlBar);
         ShowMessage(Cp932ToUtf8(m.m_texture) + "\n" + message);
     };
     // Long reads and writes show how far they are; the dialog appears only
     // when the work takes a while.
     doc.m_progress = [this](std::uint64_t done, std::uint64_t total) {
+        // The dialog runs the event loop while the scene is being read or
+        // written.
+        const ControlBar::CommitHold hold(*m_controlBar);
         if (!m_progress) {
             m_progress = std::make_unique<QProgressDialog>(this);
             m_progress->setWindowModality(Qt::WindowModal);
@@ -208,6 +212,8 @@ void MainWindow::CreateActions()
     Add(ID_PASTE_ANIMATION, [this] {
         const std::string message = m_doc.OnPasteAnimation();
         if (!message.empty()) ShowMessage(message);
+        // The pasted keys show on the slider, and the fields show the pose.
+        m_doc.UpdateAllViews(kHintSelection);
         m_view->update();
     });
 

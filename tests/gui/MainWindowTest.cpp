@@ -282,6 +282,69 @@ TEST_F(Window, FieldsCommitOnlyWhenLeftAndCommandKeysStillWork)
     EXPECT_LT(Bar().m_vector[1]->cursorPosition(), 4);
 }
 
+TEST_F(Window, DocumentWorkKeepsTheBarsInStep)
+{
+    // A scene file with a key at 40 and a texture that is not there.
+    test::TempDir dir;
+    const std::string kvl = dir.File("scene.kvl");
+    scene.m_selected = 2;
+    Type(Bar().m_current, "40");
+    doc.OnAddKey(false);
+    ASSERT_FALSE(scene.m_materials.empty());
+    scene.m_materials[0].m_texture = "not_there.bmp";
+    ASSERT_TRUE(doc.OnSaveDocument(kvl).ok);
+
+    // The missing-texture box opens while the file is being taken in. It
+    // takes the focus from a field being typed in, and that half-typed
+    // last frame must not cut the opened scene.
+    QTest::mouseClick(Bar().m_axis[0], Qt::LeftButton);
+    ASSERT_FALSE(scene.m_axisX);
+    window->m_showMessage = [&](const QString& text) {
+        messages << text;
+        QDialog box(window.get());
+        QTimer::singleShot(0, &box, [&box] { box.activateWindow(); });
+        QTimer::singleShot(150, &box, &QDialog::accept);
+        box.exec();
+    };
+    Bar().m_last->setFocus(Qt::MouseFocusReason);
+    Bar().m_last->selectAll();
+    QTest::keyClicks(Bar().m_last, "10");
+    window->OpenFile(QString::fromStdString(kvl));
+    QTest::qWait(50);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(t.m_last, 60);
+    EXPECT_EQ(Bar().m_last->text(), "60");
+    ASSERT_EQ(scene.m_models[2].m_frames.size(), 61u);
+    EXPECT_TRUE(scene.m_models[2].m_frames[40].m_key);
+    EXPECT_FALSE(doc.IsModified());
+    // With no window manager, nothing gives the window back its activation.
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    // The X switch is the window's: it stays as the user set it.
+    EXPECT_FALSE(scene.m_axisX);
+    EXPECT_FALSE(Bar().m_axis[0]->isChecked());
+
+    // Pasting an animation shows its keys on the slider.
+    scene.m_selected = 2;
+    doc.UpdateAllViews(kHintSelection);
+    window->Action(ID_COPY_ANIMATION)->trigger();
+    scene.m_selected = 1;
+    doc.UpdateAllViews(kHintSelection);
+    EXPECT_EQ(Bar().m_slider->Ticks(), (std::vector<int>{0}));
+    window->Action(ID_PASTE_ANIMATION)->trigger();
+    EXPECT_EQ(Bar().m_slider->Ticks(), (std::vector<int>{0, 40}));
+
+    // New while playing stops the timer with the document.
+    Key(Qt::CTRL | Qt::Key_B);
+    QTest::qWait(100);
+    ASSERT_EQ(t.m_playing, 1);
+    window->m_askToSave = [](const QString&) { return QMessageBox::No; };
+    Key(Qt::CTRL | Qt::Key_N);
+    QTest::qWait(150);
+    EXPECT_EQ(t.m_playing, 0);
+    EXPECT_EQ(t.m_current, 0);
+}
+
 TEST_F(Window, SaveFailuresAreShownOnce)
 {
     window->m_chooseSavePath = [] { return QString("/no/such/folder/scene.kvl"); };
