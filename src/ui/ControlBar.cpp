@@ -2,9 +2,9 @@
 
 #include <QEvent>
 #include <QFocusEvent>
-#include <QKeyEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionSlider>

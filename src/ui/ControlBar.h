@@ -74,6 +74,16 @@ public:
         ControlBar& m_bar;
     };
 
+    // The window is going: a field losing the focus as it closes commits
+    // nothing, and the bar no longer calls into the window.
+    void Detach()
+    {
+        ++m_commitHolds;
+        m_invalidate = nullptr;
+        m_showRate = nullptr;
+        m_focusAfterEnter = nullptr;
+    }
+
     QCheckBox* m_axis[3];
     QLineEdit* m_vector[3];  // 1003, 1004, 1005
     KeySlider* m_slider;     // 1001

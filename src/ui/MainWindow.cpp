@@ -147,6 +147,7 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
 
 MainWindow::~MainWindow()
 {
+    m_controlBar->Detach();
     m_doc.RemoveView(&m_hints);
     m_doc.m_textureFailed = nullptr;
     m_doc.m_progress = nullptr;

@@ -343,6 +343,14 @@ TEST_F(Window, DocumentWorkKeepsTheBarsInStep)
     QTest::qWait(150);
     EXPECT_EQ(t.m_playing, 0);
     EXPECT_EQ(t.m_current, 0);
+
+    // Closing the window while a field is being typed in commits nothing
+    // into the document the window is leaving.
+    Bar().m_last->setFocus(Qt::MouseFocusReason);
+    Bar().m_last->selectAll();
+    QTest::keyClicks(Bar().m_last, "10");
+    window.reset();
+    EXPECT_EQ(t.m_last, 60);
 }
 
 TEST_F(Window, SaveFailuresAreShownOnce)
