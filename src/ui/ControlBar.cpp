@@ -197,7 +197,10 @@ void ControlBar::ShowFrameSettings()
 {
     const CTimeline& t = m_doc.Timeline();
     m_last->setText(QString::number(t.m_last));
-    m_slider->setValue(0);
+    {
+        const QSignalBlocker once(m_slider);  // one notification below
+        m_slider->setValue(0);
+    }
     SliderNotification();
     m_slider->ClearTicks();
     m_slider->setMaximum(t.m_last);
@@ -207,15 +210,21 @@ void ControlBar::ShowFrameSettings()
 void ControlBar::ShowCurrentFrame(int frame)
 {
     m_current->setText(QString::number(frame));
-    m_slider->setValue(frame);
+    {
+        const QSignalBlocker once(m_slider);
+        m_slider->setValue(frame);
+    }
     // The slider clamps to its range, and the frame follows the slider even
-    // when its position did not change.
+    // when its position did not change: one notification either way.
     SliderNotification();
 }
 
 void ControlBar::ReadCurrentFrame()
 {
-    m_slider->setValue(ParseAtoi(m_current->text().toStdString()));
+    {
+        const QSignalBlocker once(m_slider);
+        m_slider->setValue(ParseAtoi(m_current->text().toStdString()));
+    }
     SliderNotification();
 }
 
@@ -243,8 +252,11 @@ void ControlBar::ApplyLastFrame()
     }
     // The slider keeps its place, clamped to the new end, and the frame
     // follows it as it follows every slider change.
-    m_slider->setMaximum(t.m_last);
-    m_slider->setValue(std::min(position, t.m_last));
+    {
+        const QSignalBlocker once(m_slider);
+        m_slider->setMaximum(t.m_last);
+        m_slider->setValue(std::min(position, t.m_last));
+    }
     SliderNotification();
 }
 
