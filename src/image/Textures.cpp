@@ -78,9 +78,11 @@ bool LoadMaterialTexture(CMaterial& material, const TextureSearch& search, const
         if (failed) failed(material, kTextureLoadFailedMessage);
         material.m_texture.clear();
         material.m_image.reset();
+        material.m_imagePath.clear();
         return false;
     }
     material.m_image = std::move(image);
+    material.m_imagePath = file;
     return true;
 }
 

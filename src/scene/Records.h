@@ -104,6 +104,10 @@ struct CMaterial {
     // The decoded texture, 24 or 32 bits; shared by copies of the material
     // (nobody changes it once loaded: exporters work on their own copies).
     std::shared_ptr<DibStream> m_image;
+    // The file m_image was decoded from (empty while there is no image).
+    // Runtime only: never stored, so a scene moved to another folder finds
+    // its pictures again on the next open.
+    std::string m_imagePath;
 
     // Runtime state of the OpenGL renderer.
     unsigned m_glTexture = 0;
