@@ -32,6 +32,9 @@ PARTS = [
 ]
 
 
+LEFT_FACE = (0, 4, 7, 3)
+
+
 def box(xs, ys, zs):
     x0, x1 = xs
     y0, y1 = ys
@@ -40,20 +43,27 @@ def box(xs, ys, zs):
         (x0, y1, z0), (x1, y1, z0), (x1, y0, z0), (x0, y0, z0),
         (x0, y1, z1), (x1, y1, z1), (x1, y0, z1), (x0, y0, z1),
     ]
-    # Quads wound the way the modeller writes them (clockwise seen from outside).
+    # Quads wound the way the modeller writes them: clockwise seen from
+    # outside (Y up, right-handed), so the editor culls the inner sides.
+    # Each starts at its top-left corner seen from outside, which keeps the
+    # panel picture upright.
     quads = [
-        (0, 1, 2, 3),  # front  (z0)
-        (5, 4, 7, 6),  # back   (z1)
-        (4, 5, 1, 0),  # top    (y1)
-        (3, 2, 6, 7),  # bottom (y0)
-        (4, 0, 3, 7),  # left   (x0)
-        (1, 5, 6, 2),  # right  (x1)
+        (1, 0, 3, 2),  # front  (z0)
+        (4, 5, 6, 7),  # back   (z1)
+        (5, 4, 0, 1),  # top    (y1)
+        (2, 3, 7, 6),  # bottom (y0)
+        LEFT_FACE,     # left   (x0)
+        (5, 1, 2, 6),  # right  (x1)
     ]
     return verts, quads
 
 
 def object_text(name, xs, ys, zs, pivot, material, mirror):
     verts, quads = box(xs, ys, zs)
+    if mirror:
+        # A half modelled for mirroring is open on the mirror plane, or the
+        # two halves would meet in a pair of hidden inner faces.
+        quads = [q for q in quads if q != LEFT_FACE]
     # The pivot line: its first point is the joint, the second a little above.
     p = pivot
     verts = verts + [p, (p[0], p[1] + 10, p[2])]

@@ -356,6 +356,27 @@ TEST_F(Loader, OpeningFiles)
     EXPECT_EQ(scene.m_models[2].m_pivot, CVector(0, 240, 0));
 }
 
+// The modeller writes faces clockwise seen from outside, and the preview
+// culls the other side: a sample wound the other way is drawn inside out.
+// Every part is a box, so "outside" is away from the box's middle.
+TEST_F(Loader, TheSampleWindsItsFacesAsTheModellerDoes)
+{
+    ASSERT_TRUE(LoadMQO(scene, t, KINOVELA_SOURCE_DIR "/samples/robot_arm.mqo", kNoModel).ok);
+    for (const CModel& m : scene.m_models) {
+        const CVector span = m.m_bboxMax - m.m_bboxMin;
+        const CVector middle = m.m_bboxMin + CVector(span.m_x / 2, span.m_y / 2, span.m_z / 2);
+        ASSERT_FALSE(m.m_faces.empty());
+        for (const CFace& f : m.m_faces) {
+            const CVector& a = m.m_vertices[static_cast<std::size_t>(f.m_indices[0])].m_pos;
+            const CVector& b = m.m_vertices[static_cast<std::size_t>(f.m_indices[1])].m_pos;
+            const CVector& c = m.m_vertices[static_cast<std::size_t>(f.m_indices[2])].m_pos;
+            const CVector turn = (b - a).Cross(c - a);  // points out for counter-clockwise corners
+            const CVector out = a - middle;
+            EXPECT_LT(turn.m_x * out.m_x + turn.m_y * out.m_y + turn.m_z * out.m_z, 0.0f) << m.m_name;
+        }
+    }
+}
+
 // Cutting the sample at every byte never crashes, and a cut inside a block is
 // reported as such.
 TEST_F(Loader, EveryTruncationOfTheSampleIsHandled)
