@@ -82,6 +82,42 @@ TEST_F(Gl, PickingFollowsTheRules)
     EXPECT_EQ(scene.m_selected, second);
 }
 
+// The preview culls the side of a face whose corners turn counter-clockwise
+// on screen. A click there hits nothing that is drawn, so it selects nothing.
+TEST_F(Gl, AClickOnACulledFaceSelectsNothing)
+{
+    auto square = [](float x) {
+        std::string v;
+        for (auto [dx, dy] : {std::pair{-40, -40}, {40, -40}, {40, 40}, {-40, 40}})
+            v += std::to_string(x + dx) + " " + std::to_string(dy) + " 0\n";
+        return v;
+    };
+    scene = CKinovela();
+    // Left: clockwise on screen, drawn. Right: counter-clockwise, culled.
+    const std::string doc = test::Mqo(test::MqoObject("shown", square(-60), "4 V(3 2 1 0)") +
+                                      test::MqoObject("culled", square(60), "4 V(0 1 2 3)"));
+    ASSERT_TRUE(test::ImportText(scene, t, doc).ok);
+    scene.RecomputeAll(t);
+    scene.m_camera[0].m_rotation = {0, 0, 0};
+    scene.m_selected = kNoModel;
+    EXPECT_FALSE(PickRight());
+    EXPECT_EQ(scene.m_selected, kNoModel);
+    // The lower left of the drawn square, away from the triangle of its
+    // first three corners: the whole face counts.
+    EXPECT_TRUE(renderer.PickModel(200 - 51 - 21, 150 + 21));
+    EXPECT_EQ(scene.m_selected, 0);
+    scene.m_selected = kNoModel;
+    EXPECT_TRUE(PickLeft());
+    EXPECT_EQ(scene.m_selected, 0);
+    // Turned round, the culled square shows its drawn side and the other
+    // one its culled side.
+    scene.m_camera[0].m_rotation = {0, 180, 0};
+    scene.m_selected = kNoModel;
+    EXPECT_FALSE(PickRight());  // now the "shown" square, from behind
+    EXPECT_TRUE(PickLeft());
+    EXPECT_EQ(scene.m_selected, 1);
+}
+
 TEST_F(Gl, UnusableListNumbersGetFreshLists)
 {
     // Stored numbers that collide with the overlay lists and with each other.

@@ -364,10 +364,8 @@ bool GlRenderer::PickModel(int x, int y)
     glLoadIdentity();
     ApplyCamera();
     glInitNames();
-    // Both sides count: with the drawing's culling a click on a visible
-    // face could miss when the pick triangle (the first three corners) has
-    // the culled winding.
-    glDisable(GL_CULL_FACE);
+    // Picking keeps the drawing's culling: a click where a face is culled
+    // (not drawn) must not select its model.
     bool projectionPushed = false;
     const std::size_t count = m_scene.m_models.size();
     for (const WalkEntry& e : m_scene.m_hierarchyWalk) {
@@ -393,13 +391,20 @@ bool GlRenderer::PickModel(int x, int y)
             glPushName(ListOf(static_cast<std::size_t>(e.model)));
             const std::size_t nv = m.m_vertices.size();
             glPolygonMode(GL_FRONT, GL_FILL);
+            // The whole face, as it is drawn: with culling on, its first
+            // three corners alone would leave half of every quad unpickable.
             for (const CFace& f : m.m_faces) {
-                if (f.IndexCount() < 3) continue;
-                glBegin(GL_TRIANGLES);
-                for (int c = 0; c < 3; ++c) {
+                const int corners = f.IndexCount();
+                if (corners < 3) continue;
+                bool inside = true;
+                for (int c = 0; c < corners; ++c) {
                     const int i = f.m_indices[static_cast<std::size_t>(c)];
-                    if (i < 0 || static_cast<std::size_t>(i) >= nv) continue;
-                    const CVector& v = m.m_vertices[static_cast<std::size_t>(i)].m_pos;
+                    inside = inside && i >= 0 && static_cast<std::size_t>(i) < nv;
+                }
+                if (!inside) continue;
+                glBegin(corners == 3 ? GL_TRIANGLES : GL_QUADS);
+                for (int c = 0; c < corners; ++c) {
+                    const CVector& v = m.m_vertices[static_cast<std::size_t>(f.m_indices[static_cast<std::size_t>(c)])].m_pos;
                     glVertex3f(v.m_x - p.m_x, v.m_y - p.m_y, v.m_z - p.m_z);
                 }
                 glEnd();
@@ -415,7 +420,6 @@ bool GlRenderer::PickModel(int x, int y)
     glFlush();
     glMatrixMode(GL_MODELVIEW);
     const GLint hits = glRenderMode(GL_RENDER);
-    glEnable(GL_CULL_FACE);
     // -1: the buffer overflowed; its records cannot be trusted.
     if (hits <= 0) return false;
 
