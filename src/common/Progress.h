@@ -9,6 +9,15 @@ namespace kinovela {
 
 using ProgressFn = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
+// Thrown by a progress callback to stop the work it is told about (the user
+// pressed Cancel). Readers and writers let it pass and leave nothing half
+// done: a file being written is discarded, a scene being read is never
+// committed. Whoever started the work catches it. A callback throws it only
+// before the work is complete (done < total); objects that write in their
+// destructors catch it there, so a Cancel that comes with the last piece
+// lets the work finish.
+struct WorkCancelled {};
+
 // Calls the callback only when the done count crosses the next 1/128 of the
 // total, so hot loops can report at every step for the price of a compare.
 class ProgressThrottle {

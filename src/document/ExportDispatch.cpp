@@ -162,7 +162,16 @@ DocResult SaveAsDispatcher::SaveAs(CKinoDoc& doc)
                 const std::size_t slash = doc.PathName().find_last_of('/');
                 context.textureFolders.push_back(slash == std::string::npos ? "." : doc.PathName().substr(0, slash));
             }
-            const ExportResult r = RunExport(*format, doc.Scene(), doc.Timeline(), *path, *options, context);
+            ExportResult r;
+            try {
+                r = RunExport(*format, doc.Scene(), doc.Timeline(), *path, *options, context);
+            } catch (const WorkCancelled&) {
+                // The writer's atomic file was discarded; nothing to report.
+                result.ok = false;
+                result.cancelled = true;
+                doc.SetModified(true);
+                return result;
+            }
             result.warnings = r.warnings;
             if (!r.ok) {
                 m_ui.ShowMessage(r.MessageOr(format->failureMessage));

@@ -74,7 +74,15 @@ DocResult CKinoDoc::OnOpenDocument(const std::string& path)
         loaded.m_axisY = m_scene.m_axisY;
         loaded.m_axisZ = m_scene.m_axisZ;
         CTimeline t = m_timeline;
-        const NativeReadResult r = ReadNativeFile(path, loaded, t, m_progress);
+        NativeReadResult r;
+        try {
+            r = ReadNativeFile(path, loaded, t, m_progress);
+        } catch (const WorkCancelled&) {
+            m_scene.m_animClipboard = std::move(loaded.m_animClipboard);
+            result.ok = false;
+            result.cancelled = true;
+            return result;
+        }
         if (!r.ok) {
             m_scene.m_animClipboard = std::move(loaded.m_animClipboard);
             result.ok = false;
@@ -93,9 +101,9 @@ DocResult CKinoDoc::OnOpenDocument(const std::string& path)
         LoadTextures(path, result);
         m_hooks->LoadTextures();
     } else if (ext == "mqo") {
-        const MqoImportResult r = LoadMQO(m_scene, m_timeline, path, kNoModel, m_progress);
-        if (!r.ok) result.message = r.message;
-        for (const std::string& w : r.warnings) result.warnings.push_back(Cp932ToUtf8(w));
+        if (!ImportModels(path, kNoModel, result)) return result;
+        // A failed import keeps what it read; it is reported, not refused.
+        result.ok = true;
         LoadTextures(path, result);
         UpdateAllViews(kHintModelsChanged);
         m_modified = true;
@@ -111,7 +119,15 @@ DocResult CKinoDoc::OnOpenDocument(const std::string& path)
 DocResult CKinoDoc::OnSaveDocument(const std::string& path)
 {
     DocResult result;
-    const WriteResult w = WriteNativeFile(path, m_scene, m_timeline, m_progress);
+    WriteResult w;
+    try {
+        w = WriteNativeFile(path, m_scene, m_timeline, m_progress);
+    } catch (const WorkCancelled&) {
+        // The atomic write has discarded its temporary file.
+        result.ok = false;
+        result.cancelled = true;
+        return result;
+    }
     if (!w.ok) {
         result.ok = false;
         result.message = w.error;
@@ -375,21 +391,47 @@ void CKinoDoc::RightClickTreeItem(int model)
 DocResult CKinoDoc::DropModels(const std::string& path)
 {
     // Added under no parent; the model-list hint clears the selection anyway.
+    const int selected = m_scene.m_selected;
     m_scene.m_selected = kNoModel;
-    return AddModels(path);
+    DocResult result = AddModels(path);
+    if (result.cancelled) m_scene.m_selected = selected;
+    return result;
 }
 
 DocResult CKinoDoc::AddModels(const std::string& path)
 {
     DocResult result;
-    const MqoImportResult r = LoadMQO(m_scene, m_timeline, path, m_scene.m_selected, m_progress);
-    result.ok = r.ok;
-    result.message = r.message;
-    for (const std::string& w : r.warnings) result.warnings.push_back(Cp932ToUtf8(w));
+    if (!ImportModels(path, m_scene.m_selected, result)) return result;
     LoadTextures(path, result);
     UpdateAllViews(kHintModelsChanged);
     m_modified = true;
     return result;
+}
+
+bool CKinoDoc::ImportModels(const std::string& path, int parent, DocResult& result)
+{
+    const std::size_t models = m_scene.m_models.size();
+    const std::size_t materials = m_scene.m_materials.size();
+    const int nextMaterialId = m_scene.m_nextMaterialId;
+    const int lastListId = m_scene.m_lastListId;
+    try {
+        const MqoImportResult r = LoadMQO(m_scene, m_timeline, path, parent, m_progress);
+        result.ok = r.ok;
+        result.message = r.message;
+        for (const std::string& w : r.warnings) result.warnings.push_back(Cp932ToUtf8(w));
+        return true;
+    } catch (const WorkCancelled&) {
+        // The loader appends as it reads and has not yet rebuilt anything
+        // from the new records, so cutting them off restores the scene.
+        m_scene.m_models.erase(m_scene.m_models.begin() + static_cast<std::ptrdiff_t>(models), m_scene.m_models.end());
+        m_scene.m_materials.erase(m_scene.m_materials.begin() + static_cast<std::ptrdiff_t>(materials),
+                                  m_scene.m_materials.end());
+        m_scene.m_nextMaterialId = nextMaterialId;
+        m_scene.m_lastListId = lastListId;
+        result.ok = false;
+        result.cancelled = true;
+        return false;
+    }
 }
 
 void CKinoDoc::LoadTextures(const std::string& documentPath, DocResult& result)

@@ -24,6 +24,7 @@ struct DocResult {
     bool ok = true;
     std::string message;  // for the user: what failed
     bool shown = false;   // the message box has been shown already
+    bool cancelled = false;  // the user stopped the work; nothing changed
     std::vector<std::string> warnings;
 };
 
@@ -88,7 +89,9 @@ public:
     // goes into the warnings of the open or import that read the texture.
     TextureFailureFn m_textureFailed;
     // Told how far a file being read or written has come (the editor shows
-    // it); may be empty.
+    // it); may be empty. It may throw WorkCancelled: opening, adding models
+    // and saving then stop and leave the scene and the files as they were
+    // (the result says `cancelled`).
     ProgressFn m_progress;
 
     // --- files -------------------------------------------------------------------
@@ -165,6 +168,9 @@ public:
 
 private:
     void ReleaseResources();
+    // LoadMQO with the document's progress; a cancelled import takes back
+    // every model and material it had added. False when cancelled.
+    bool ImportModels(const std::string& path, int parent, DocResult& result);
     // Decodes the images of textured materials that have none yet, looking
     // beside `documentPath` as well.
     void LoadTextures(const std::string& documentPath, DocResult& result);

@@ -17,7 +17,15 @@ class TextFile {
 public:
     // `snprintfNumbers` formats %f through snprintf instead (benchmarks).
     explicit TextFile(ByteSink& sink, bool snprintfNumbers = false);
-    ~TextFile() { Flush(); }
+    // A Cancel that arrives with the last piece comes too late to stop
+    // anything, and a destructor must not throw.
+    ~TextFile()
+    {
+        try {
+            Flush();
+        } catch (const WorkCancelled&) {
+        }
+    }
     TextFile(const TextFile&) = delete;
     TextFile& operator=(const TextFile&) = delete;
 

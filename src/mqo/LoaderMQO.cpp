@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <memory>
 
 namespace kinovela {
 
@@ -460,9 +461,9 @@ MqoImportResult LoadMQO(CKinovela& scene, const CTimeline& timeline, const std::
         result.message = "cannot open " + path + ": " + reason;
         return result;
     }
-    MqoImportResult result = LoadMQOStream(scene, timeline, f, parentIndex, path, progress);
-    std::fclose(f);
-    return result;
+    // Closed also when a progress callback stops the import.
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(f, &std::fclose);
+    return LoadMQOStream(scene, timeline, f, parentIndex, path, progress);
 }
 
 }  // namespace kinovela

@@ -265,7 +265,12 @@ void ReadModel(Reader& r, CModel& m, int last)
     }
     m.m_frames.clear();
     m.m_frames.reserve(na);
-    for (std::size_t i = 0; i < na; ++i) m.m_frames.push_back(ReadAnimation(r));
+    // The poses are most of an animated scene's bytes.
+    for (std::size_t i = 0; i < na; ++i) {
+        m.m_frames.push_back(ReadAnimation(r));
+        if ((i & 0xFFF) == 0xFFF) r.Report();
+    }
+    r.Report();
 }
 
 void ReadMaterial(Reader& r, CMaterial& m)
@@ -298,7 +303,15 @@ std::string FillName(const char* pattern, const std::string& name)
 class Writer {
 public:
     explicit Writer(ByteSink& sink) : m_sink(sink), m_buf(new char[kBufferSize]) {}
-    ~Writer() { Flush(); }
+    // The last piece goes out here. A Cancel that arrives with it comes too
+    // late to stop anything, and a destructor must not throw.
+    ~Writer()
+    {
+        try {
+            Flush();
+        } catch (const WorkCancelled&) {
+        }
+    }
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
 

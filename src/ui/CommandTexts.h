@@ -41,6 +41,8 @@ QKeySequence Shortcut(int id);
 
 // Messages of the main window.
 inline constexpr const char* kNoDirect3D = "このビデオカードではDirectX9を使えません！";
+// The progress dialog's button.
+inline constexpr const char* kCancelCaption = "キャンセル";
 inline constexpr const char* kHomePage = "https://www.metaseq.net/";
 // The file dialogs' type lists. Qt separates the patterns of one type by
 // spaces, so "*.kvl;*.mqo" is written "*.kvl *.mqo".

@@ -179,8 +179,9 @@ CHierarchyView::CHierarchyView(CKinoDoc& doc, QWidget* parent) : QTreeWidget(par
         return QFileDialog::getOpenFileName(this, QString(), QCoreApplication::applicationDirPath(),
                                             QString::fromUtf8(kModelFilter));
     };
+    m_addModels = [this](const std::string& path) { return m_doc.AddModels(path); };
     m_showResult = [this](const DocResult& r) {
-        if (!r.ok) QMessageBox::warning(this, kMessageTitle, QString::fromStdString(r.message));
+        if (!r.ok && !r.shown && !r.cancelled) QMessageBox::warning(this, kMessageTitle, QString::fromStdString(r.message));
     };
     m_execPopup = [](QMenu& menu, const QPoint& at) { menu.exec(at); };
 
@@ -570,7 +571,7 @@ void CHierarchyView::OnAddModel()
     const QString path = m_chooseModelFile ? m_chooseModelFile() : QString();
     if (path.isEmpty()) return;
     // Added under the selected model; the document's hint rebuilds the tree.
-    const DocResult r = m_doc.AddModels(QFile::encodeName(path).toStdString());
+    const DocResult r = m_addModels(QFile::encodeName(path).toStdString());
     if (m_showResult) m_showResult(r);
 }
 

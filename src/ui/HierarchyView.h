@@ -60,7 +60,11 @@ public:
     // The .mqo to add; empty for none. Defaults to an open dialog in the
     // program's folder.
     std::function<QString()> m_chooseModelFile;
-    // Told the result of an add. Defaults to a warning box when it failed.
+    // Adds a .mqo's models under the selected model. Defaults to the
+    // document's AddModels; the main window runs it as work, with progress.
+    std::function<DocResult(const std::string&)> m_addModels;
+    // Told the result of an add. Defaults to a warning box when it failed
+    // and nobody has shown why.
     std::function<void(const DocResult&)> m_showResult;
     // Runs a pop-up at a global position. Defaults to a modal exec.
     std::function<void(QMenu&, const QPoint&)> m_execPopup;

@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cstdio>
+
 #include "common/TextCodec.h"
 #include "document/CommandIds.h"
 #include "ui/CommandTexts.h"
@@ -45,6 +47,14 @@ QString FirstSuffix(const QString& filter)
     qsizetype end = star + 2;
     while (end < filter.size() && filter[end] != ' ' && filter[end] != ')' && filter[end] != ';') ++end;
     return filter.mid(star + 2, end - star - 2);
+}
+
+// Exports that write one file, through the atomic writer, stop cleanly when
+// cancelled; the others write side files as they go.
+bool ExportStopsCleanly(const QString& path)
+{
+    const std::string ext = PathExtension(path.toStdString());
+    return ext == "x" || ext == "h" || ext == "mqs";
 }
 
 // A file dialog starting in the program's folder. A name typed without an
@@ -93,6 +103,13 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
     m_controlBar->m_invalidate = [this] { m_view->update(); };
     m_controlBar->m_showRate = [this](const QString& text) { m_ratePane->setText(text); };
     m_controlBar->m_focusAfterEnter = m_view;
+    m_tree->m_addModels = [this](const std::string& path) {
+        const Work work(*this, true);
+        DocResult r = m_doc.AddModels(path);
+        ShowResult(r);
+        r.shown = true;
+        return r;
+    };
 
     m_chooseOpenPath = [this] {
         return RunFileDialog(this, false, Caption(ID_FILE_OPEN).section('(', 0, 0), QString::fromUtf8(kOpenFilter));
@@ -111,25 +128,36 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
     SelectOpenGL();
 
     doc.SetSaveAsHandler(&m_saveAs);
+    // Textures are loaded during work, so the message waits for its end.
     doc.m_textureFailed = [this](const CMaterial& m, const std::string& message) {
-        const ControlBar::CommitHold hold(*m_controlBar);
         ShowMessage(Cp932ToUtf8(m.m_texture) + "\n" + message);
     };
     // Long reads and writes show how far they are; the dialog appears only
-    // when the work takes a while.
+    // when the work takes a while. Its Cancel stops the work by throwing
+    // WorkCancelled out of the reader or writer.
     doc.m_progress = [this](std::uint64_t done, std::uint64_t total) {
-        // The dialog runs the event loop while the scene is being read or
-        // written.
-        const ControlBar::CommitHold hold(*m_controlBar);
+        if (m_batch || m_work == 0) return;
+        const bool unfinished = done < total;
         if (!m_progress) {
             m_progress = std::make_unique<QProgressDialog>(this);
             m_progress->setWindowModality(Qt::WindowModal);
-            m_progress->setCancelButton(nullptr);
-            m_progress->setMinimumDuration(400);
+            if (m_workCancellable)
+                m_progress->setCancelButtonText(QString::fromUtf8(kCancelCaption));
+            else
+                m_progress->setCancelButton(nullptr);
+            m_progress->setMinimumDuration(m_progressDelay);
             m_progress->setRange(0, 1000);
             m_progress->setWindowTitle("Kinovela");
         }
+        // A dialog without Cancel can still be closed; that only hides it.
+        if (m_progress->wasCanceled()) {
+            if (m_workCancellable && unfinished) throw WorkCancelled{};
+            return;
+        }
+        // While shown, the dialog runs the event loop here: that is when a
+        // click on Cancel arrives.
         m_progress->setValue(total == 0 ? 1000 : static_cast<int>(done * 1000 / total));
+        if (m_progress->wasCanceled() && m_workCancellable && unfinished) throw WorkCancelled{};
     };
 
     // Tool bar buttons follow the document's state when the program is idle.
@@ -143,6 +171,35 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
     m_doc.AddView(&m_hints);
     UpdateActions();
     UpdateTitle();
+}
+
+MainWindow::Work::Work(MainWindow& window, bool cancellable)
+    : m_window(window), m_hold(*window.m_controlBar), m_outerCancellable(window.m_workCancellable)
+{
+    if (m_window.m_work++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_window.m_workCancellable = cancellable;
+}
+
+MainWindow::Work::~Work()
+{
+    m_window.m_workCancellable = m_outerCancellable;
+    if (--m_window.m_work > 0) return;
+    m_window.m_progress.reset();
+    QApplication::restoreOverrideCursor();
+    const QString text = m_window.m_collected.join("\n\n");
+    m_window.m_collected.clear();
+    if (!text.isEmpty()) m_window.m_showMessage(text);
+}
+
+void MainWindow::SetBatchMode()
+{
+    m_batch = true;
+    m_showMessage = [](const QString& text) {
+        std::fprintf(stderr, "kinovela: %s\n", text.toLocal8Bit().constData());
+        std::fflush(stderr);
+    };
+    // Nothing of such a run is kept.
+    m_askToSave = [](const QString&) { return static_cast<int>(QMessageBox::No); };
 }
 
 MainWindow::~MainWindow()
@@ -415,11 +472,21 @@ void MainWindow::UpdateTitle()
 
 void MainWindow::ShowResult(const DocResult& r)
 {
+    // Stopped by the user: nothing happened, and nothing to say.
+    if (r.cancelled) return;
     if ((!r.ok || !r.message.empty()) && !r.shown) ShowMessage(r.message);
     for (const std::string& w : r.warnings) statusBar()->showMessage(QString::fromStdString(w), 8000);
 }
 
-void MainWindow::ShowMessage(const std::string& text) { m_showMessage(QString::fromStdString(text)); }
+void MainWindow::ShowMessage(const std::string& text)
+{
+    const QString message = QString::fromStdString(text);
+    if (m_work == 0) {
+        m_showMessage(message);
+    } else if (!m_collected.contains(message)) {
+        m_collected << message;
+    }
+}
 
 bool MainWindow::SaveModified()
 {
@@ -428,8 +495,8 @@ bool MainWindow::SaveModified()
     const int answer = m_askToSave(QString("%1 への変更を保存しますか?").arg(name));
     if (answer == QMessageBox::Cancel) return false;
     if (answer == QMessageBox::No) return true;
-    const DocResult r = m_doc.OnFileSave();
-    ShowResult(r);
+    const DocResult r = SaveDocument(false);
+    UpdateTitle();
     // An export leaves the document modified: the scene itself is not
     // saved, so it is not thrown away either.
     return r.ok && !m_doc.IsModified();
@@ -477,8 +544,8 @@ void MainWindow::RebuildRecentMenu()
 
 void MainWindow::OpenFile(const QString& path)
 {
+    const Work work(*this, true);
     const DocResult r = m_doc.OnOpenDocument(path.toStdString());
-    m_progress.reset();
     ShowResult(r);
     if (r.ok && QFileInfo(path).suffix().compare("kvl", Qt::CaseInsensitive) == 0) AddRecent(path);
     UpdateTitle();
@@ -499,35 +566,41 @@ void MainWindow::OnOpen()
 
 void MainWindow::OnSave()
 {
-    // Only a native save writes straight away; any other goes through the
-    // Save As dialogs, which must not open under a busy cursor.
-    const bool direct = PathExtension(m_doc.PathName()) == "kvl";
-    if (direct) QApplication::setOverrideCursor(Qt::WaitCursor);
-    const DocResult r = m_doc.OnFileSave();
-    if (direct) QApplication::restoreOverrideCursor();
-    m_progress.reset();
-    ShowResult(r);
-    if (r.ok && PathExtension(m_doc.PathName()) == "kvl" && !m_doc.IsModified())
-        AddRecent(QString::fromStdString(m_doc.PathName()));
+    SaveDocument(false);
     UpdateTitle();
 }
 
 void MainWindow::OnSaveAs()
 {
-    const DocResult r = m_saveAs.SaveAs(m_doc);
-    m_progress.reset();
+    SaveDocument(true);
+    UpdateTitle();
+}
+
+DocResult MainWindow::SaveDocument(bool saveAs)
+{
+    // A native save writes straight away. Any other goes through the Save
+    // As dialogs first, which must not open under a busy cursor: they start
+    // the work once the user has chosen (ChooseSavePath, EditOptions).
+    std::optional<Work> work;
+    if (!saveAs && PathExtension(m_doc.PathName()) == "kvl") work.emplace(*this, true);
+    m_saveWork = &work;
+    const DocResult r = saveAs ? m_saveAs.SaveAs(m_doc) : m_doc.OnFileSave();
+    m_saveWork = nullptr;
     // A writer's failure has been shown by the dispatcher; a native save's
     // has not.
     ShowResult(r);
     if (r.ok && PathExtension(m_doc.PathName()) == "kvl" && !m_doc.IsModified())
         AddRecent(QString::fromStdString(m_doc.PathName()));
-    UpdateTitle();
+    return r;
 }
 
 std::optional<std::string> MainWindow::ChooseSavePath()
 {
     const QString path = m_chooseSavePath();
     if (path.isEmpty()) return std::nullopt;
+    m_chosenSavePath = path;
+    // A native file is written next, with no options to ask for.
+    if (m_saveWork && PathExtension(path.toStdString()) == "kvl") m_saveWork->emplace(*this, true);
     return path.toStdString();
 }
 
@@ -536,8 +609,7 @@ bool MainWindow::EditOptions(ExportOptions& options, const std::string& title)
     CDlgSave dialog(options, QString::fromStdString(title), this);
     if (dialog.exec() != QDialog::Accepted) return false;
     // The writer runs next; it can take a while on a big scene.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QTimer::singleShot(0, [] { QApplication::restoreOverrideCursor(); });
+    if (m_saveWork) m_saveWork->emplace(*this, ExportStopsCleanly(m_chosenSavePath));
     return true;
 }
 
@@ -588,21 +660,24 @@ void MainWindow::dropEvent(QDropEvent* e)
 
 void MainWindow::DropFiles(const QStringList& paths)
 {
+    DropPaths(paths);
+    activateWindow();
+    setFocus();
+}
+
+void MainWindow::DropPaths(const QStringList& paths)
+{
+    const Work work(*this, true);
     for (const QString& path : paths) {
         if (path.isEmpty() || path.size() > kMaxDroppedPath) continue;
         const QString ext = path.right(3).toLower();
         if (ext == "kvl") {
             // A scene file opens straight away and ends the drop.
             OpenFile(path);
-            break;
+            return;
         }
-        if (ext == "mqo") {
-            ShowResult(m_doc.DropModels(path.toStdString()));
-            m_progress.reset();
-        }
+        if (ext == "mqo") ShowResult(m_doc.DropModels(path.toStdString()));
     }
-    activateWindow();
-    setFocus();
 }
 
 }  // namespace kinovela::ui

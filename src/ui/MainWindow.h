@@ -21,6 +21,8 @@
 #include "ui/HierarchyView.h"
 #include "ui/KinoView.h"
 
+#include <optional>
+
 class QProgressDialog;
 
 namespace kinovela::ui {
@@ -29,6 +31,32 @@ class MainWindow final : public QMainWindow, public IExportUi {
 public:
     MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable& options);
     ~MainWindow() override;
+
+    // Long document work: reading, writing, exporting. While any is alive
+    // the wait cursor shows, the control bar commits nothing, and messages
+    // are collected instead of shown. When the last one ends, its progress
+    // dialog closes and the collected messages are shown together in one
+    // box: a message box never opens under a progress dialog, nor a
+    // progress dialog over a message box. `cancellable`: the work can stop
+    // without leaving anything half done, so its progress dialog has Cancel.
+    class Work {
+    public:
+        Work(MainWindow& window, bool cancellable);
+        ~Work();
+        Work(const Work&) = delete;
+        Work& operator=(const Work&) = delete;
+
+    private:
+        MainWindow& m_window;
+        ControlBar::CommitHold m_hold;
+        bool m_outerCancellable;
+    };
+    bool Working() const { return m_work > 0; }
+    // A run without a user (--grab, --measure): messages go to standard
+    // error and the run goes on; no progress dialog and no save question.
+    void SetBatchMode();
+    // How long work runs before its progress dialog shows, in milliseconds.
+    int m_progressDelay = 400;
 
     // Dropped files: each .mqo is added, a .kvl opens and ends the drop.
     void DropFiles(const QStringList& paths);
@@ -91,8 +119,13 @@ private:
     QAction* Add(int id, std::function<void()> run, bool checkable = false);
     void UpdateTitle();
     void ShowResult(const DocResult& r);
+    // Save (the native file, or Save As for any other) or Save As, with the
+    // work and its messages; the recent files learn a native save.
+    DocResult SaveDocument(bool saveAs);
     // False when the user cancels or the save did not happen.
     bool SaveModified();
+    // The drop's files, as one piece of work.
+    void DropPaths(const QStringList& paths);
     void AddRecent(const QString& path);
     void RebuildRecentMenu();
     void SelectOpenGL();
@@ -124,6 +157,14 @@ private:
     int m_rendererMode = 0;
     bool m_controlToolBarVisible = true;
     std::unique_ptr<QProgressDialog> m_progress;
+    int m_work = 0;
+    bool m_workCancellable = false;
+    QStringList m_collected;  // messages raised during work
+    bool m_batch = false;
+    // Save As asks for a name and the options first; the work starts once
+    // they are chosen, here (null outside a save).
+    std::optional<Work>* m_saveWork = nullptr;
+    QString m_chosenSavePath;
     HintListener m_hints;
 };
 

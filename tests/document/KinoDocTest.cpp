@@ -151,6 +151,61 @@ TEST_F(Document, AFailedOpenLeavesTheSceneAsItWas)
     EXPECT_TRUE(doc.GetState(ID_EDIT_UNDO).enabled);
 }
 
+// Cancel in the progress dialog throws out of the reader or writer; every
+// piece of work it can stop leaves the scene and the files as they were.
+TEST_F(Document, CancelledWorkChangesNothing)
+{
+    Load();
+    const std::string kvl = dir.File("scene.kvl");
+    ASSERT_TRUE(doc.OnSaveDocument(kvl).ok);
+    const std::string saved = test::ReadFile(kvl);
+    const std::string before = SerializeNativeFile(scene, t);
+    const int nextMaterialId = scene.m_nextMaterialId;
+    const int lastListId = scene.m_lastListId;
+    scene.m_animClipboard.push_back(CAnimation{});
+    int reports = 0;
+    doc.m_progress = [&](std::uint64_t done, std::uint64_t total) {
+        ++reports;
+        if (done < total) throw WorkCancelled{};
+    };
+    auto cancelled = [&](const DocResult& r) {
+        const bool stopped = reports > 0 && !r.ok && r.cancelled;
+        reports = 0;
+        return stopped;
+    };
+    doc.SetModified(true);
+
+    // An open, an add and a drop of a .mqo take back what they had read.
+    const std::string big = dir.File("big.mqo");
+    std::string objects;
+    for (int i = 0; i < 40; ++i) objects += test::MqoObject("m" + std::to_string(i), "0 0 0\n1 0 0\n0 1 0", "3 V(0 1 2)");
+    test::WriteFile(big, test::Mqo("Material 2 {\n\t\"x\" col(1 1 1 1)\n\t\"y\" col(1 1 1 1)\n}\n" + objects));
+    scene.m_selected = 1;
+    EXPECT_TRUE(cancelled(doc.OnOpenDocument(big)));
+    EXPECT_TRUE(cancelled(doc.AddModels(big)));
+    EXPECT_TRUE(cancelled(doc.DropModels(big)));
+    EXPECT_EQ(scene.m_nextMaterialId, nextMaterialId);
+    EXPECT_EQ(scene.m_lastListId, lastListId);
+    EXPECT_EQ(scene.m_selected, 1);
+    EXPECT_TRUE(SerializeNativeFile(scene, t) == before);
+
+    // A scene file being read is never committed, and the clipboard stays.
+    EXPECT_TRUE(cancelled(doc.OnOpenDocument(kvl)));
+    EXPECT_TRUE(SerializeNativeFile(scene, t) == before);
+    EXPECT_EQ(scene.m_animClipboard.size(), 1u);
+
+    // A save leaves the old file, and no temporary file beside it. (Big
+    // enough to be written in more than one piece.)
+    Drag({5, 0, 0});
+    scene.SetLastFrame(t, 5000);
+    EXPECT_TRUE(cancelled(doc.OnSaveDocument(kvl)));
+    EXPECT_TRUE(test::ReadFile(kvl) == saved);
+    EXPECT_TRUE(doc.IsModified());
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path())) ++files;
+    EXPECT_EQ(files, 3u) << "three.mqo, big.mqo and scene.kvl only";
+}
+
 TEST_F(Document, OtherExtensionsLoadNothing)
 {
     Load();

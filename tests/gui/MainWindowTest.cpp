@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -49,6 +50,32 @@ protected:
     }
     void Key(QKeyCombination key) { QTest::keySequence(window.get(), QKeySequence(key)); }
     void Drop(const QStringList& paths) { window->DropFiles(paths); }
+    // Answers the next options dialog with OK once it shows.
+    void OkTheOptionsDialog()
+    {
+        QTimer::singleShot(50, window.get(), [] {
+            if (auto* modal = QApplication::activeModalWidget())
+                if (auto* buttons = modal->findChild<QDialogButtonBox*>())
+                    QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        });
+    }
+    // Presses Cancel on every progress dialog that shows while it lives;
+    // `pressed` counts the presses.
+    std::unique_ptr<QTimer> PressCancel(int& pressed)
+    {
+        window->m_progressDelay = 0;  // the dialog shows at once
+        auto timer = std::make_unique<QTimer>();
+        timer->setInterval(0);
+        QObject::connect(timer.get(), &QTimer::timeout, window.get(), [this, &pressed] {
+            for (QProgressDialog* p : window->findChildren<QProgressDialog*>())
+                if (QPushButton* cancel = p->findChild<QPushButton*>(); cancel && p->isVisible()) {
+                    QTest::mouseClick(cancel, Qt::LeftButton);
+                    ++pressed;
+                }
+        });
+        timer->start();
+        return timer;
+    }
 
 };
 
@@ -370,6 +397,97 @@ TEST_F(Window, SaveFailuresAreShownOnce)
     Key(Qt::CTRL | Qt::Key_S);  // untitled: Save goes through Save As
     QTest::qWait(50);
     EXPECT_EQ(messages, QStringList{QString::fromUtf8("Hフォーマットで保存")});
+}
+
+// A message raised while a file is being read waits until the reading is
+// over and its progress dialog is gone: a box under a modal progress dialog
+// could be neither answered nor closed. The messages come in one box.
+TEST_F(Window, MessagesWaitForTheEndOfTheWork)
+{
+    test::TempDir dir;
+    const std::string kvl = dir.File("scene.kvl");
+    scene.m_materials[0].m_texture = "not_there.bmp";
+    scene.m_materials[1].m_texture = "also_missing.png";
+    ASSERT_TRUE(doc.OnSaveDocument(kvl).ok);
+    window->m_progressDelay = 0;
+    int progressDialogs = -1;
+    bool working = true;
+    window->m_showMessage = [&](const QString& text) {
+        messages << text;
+        progressDialogs = static_cast<int>(window->findChildren<QProgressDialog*>().size());
+        working = window->Working();
+    };
+    window->OpenFile(QString::fromStdString(kvl));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("not_there.bmp")) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains("also_missing.png")) << messages[0].toStdString();
+    EXPECT_EQ(progressDialogs, 0);
+    EXPECT_FALSE(working);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// Cancel in the progress dialog stops the work where it can stop cleanly:
+// the scene and the files stay as they were, and nothing is reported.
+TEST_F(Window, CancelStopsOpeningAndExporting)
+{
+    test::TempDir dir;
+    const std::string kvl = dir.File("scene.kvl");
+    ASSERT_TRUE(doc.OnSaveDocument(kvl).ok);
+    window->m_askToSave = [](const QString&) { return QMessageBox::No; };
+    Key(Qt::CTRL | Qt::Key_N);
+    ASSERT_TRUE(scene.m_models.empty());
+
+    int pressed = 0;
+    {
+        const auto cancel = PressCancel(pressed);
+        window->OpenFile(QString::fromStdString(kvl));
+    }
+    EXPECT_EQ(pressed, 1);
+    EXPECT_TRUE(scene.m_models.empty());
+    EXPECT_TRUE(doc.PathName().empty());
+    EXPECT_TRUE(window->RecentFiles().isEmpty());
+
+    // A DirectX file is written in one piece: cancelling leaves no file.
+    window->OpenFile(kSample);
+    // With no window manager, nothing gives the window back its activation
+    // after the progress dialog.
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const std::string x = dir.File("arm.x");
+    window->m_chooseSavePath = [&] { return QString::fromStdString(x); };
+    pressed = 0;
+    {
+        const auto cancel = PressCancel(pressed);
+        OkTheOptionsDialog();
+        Key(Qt::CTRL | Qt::Key_A);
+    }
+    EXPECT_EQ(pressed, 1);
+    EXPECT_FALSE(std::filesystem::exists(x));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(window->findChildren<QProgressDialog*>().isEmpty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// The wait cursor shows from the options dialog's OK to the writer's end,
+// also while the progress dialog lets events through.
+TEST_F(Window, TheWaitCursorStaysUntilTheExportEnds)
+{
+    test::TempDir dir;
+    window->m_chooseSavePath = [&] { return QString::fromStdString(dir.File("arm.x")); };
+    std::vector<int> shapes;
+    const ProgressFn shown = doc.m_progress;
+    doc.m_progress = [&](std::uint64_t done, std::uint64_t total) {
+        QApplication::processEvents();
+        shapes.push_back(QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : -1);
+        shown(done, total);
+    };
+    OkTheOptionsDialog();
+    Key(Qt::CTRL | Qt::Key_A);
+    ASSERT_FALSE(shapes.empty());
+    for (int shape : shapes) EXPECT_EQ(shape, Qt::WaitCursor);
+    EXPECT_TRUE(std::filesystem::exists(dir.File("arm.x")));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 // A user's whole session: open, pick the arm, go to frame 30, turn the arm by
