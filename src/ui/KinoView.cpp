@@ -3,11 +3,35 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOpenGLContext>
+#include <QSurfaceFormat>
+#include <QWindow>
 #include <QWheelEvent>
 
 #include <GL/gl.h>
 
 namespace kinovela::ui {
+
+QString OpenGLProblem()
+{
+    const QSurfaceFormat wanted = QSurfaceFormat::defaultFormat();
+    QOpenGLContext context;
+    context.setFormat(wanted);
+    if (!context.create()) return QString::fromUtf8(kCreateContextError);
+    const QSurfaceFormat got = context.format();
+    // A core profile has no glBegin; without a depth buffer the scene
+    // cannot be drawn in order.
+    if ((got.profile() == QSurfaceFormat::CoreProfile && got.version() >= qMakePair(3, 2)) ||
+        got.depthBufferSize() < 16)
+        return QString::fromUtf8(kChoosePixelFormatError);
+    QWindow probe;
+    probe.setSurfaceType(QSurface::OpenGLSurface);
+    probe.setFormat(got);
+    probe.create();
+    if (!probe.handle()) return QString::fromUtf8(kSetPixelFormatError);
+    if (!context.makeCurrent(&probe)) return QString::fromUtf8(kMakeCurrentError);
+    context.doneCurrent();
+    return {};
+}
 
 KinoView::KinoView(CKinoDoc& doc, IViewControls& controls, FrameRateMeter& meter, QWidget* parent)
     : QOpenGLWidget(parent),

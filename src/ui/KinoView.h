@@ -11,6 +11,13 @@
 
 namespace kinovela::ui {
 
+// Why this machine cannot draw the 3D view (one of the renderer's set-up
+// texts), or an empty text when a context of the default format can be made
+// and drawn with: a compatibility context (the view draws with glBegin) that
+// has a depth buffer. Ask before any OpenGL widget exists; without a usable
+// context the window system cannot even compose one.
+QString OpenGLProblem();
+
 class KinoView final : public QOpenGLWidget, public IViewHost, public IKinoView, public IRenderHooks {
 public:
     KinoView(CKinoDoc& doc, IViewControls& controls, FrameRateMeter& meter, QWidget* parent = nullptr);

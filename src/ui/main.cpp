@@ -1,18 +1,57 @@
 // kinovela: the editor.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QSurfaceFormat>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "document/ExportOptions.h"
 #include "document/KinoDoc.h"
 #include "document/ViewInteraction.h"
 #include "ui/MainWindow.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: kinovela [--grab OUT.png] [--measure SECONDS] [FILE...]\n"
+    "  FILE             a .kvl scene opens, a .mqo document adds its models\n"
+    "  --grab OUT.png   draw the scene once, save the 3D view as a picture, quit\n"
+    "  --measure SECS   print the time to the first drawn frame, then play as\n"
+    "                   fast as the view draws for SECS and print the rate, quit\n"
+    "  --help           this text\n"
+    "  --version        the program's version\n"
+    "--grab and --measure print messages on standard error instead of showing\n"
+    "them, and go on.\n";
+
+// --help and --version answer before the application starts, so they work
+// without a display.
+bool AnswerBeforeStart(int argc, char** argv, int& status)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "--grab" || a == "--measure") {
+            ++i;  // their value is not an option
+        } else if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            status = std::fflush(stdout) == 0 ? 0 : 1;
+            return true;
+        } else if (a == "--version") {
+            std::printf("Kinovela %d.%d\n", KINOVELA_VERSION_MAJOR, KINOVELA_VERSION_MINOR);
+            status = std::fflush(stdout) == 0 ? 0 : 1;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
+    if (int status = 0; AnswerBeforeStart(argc, argv, status)) return status;
     QElapsedTimer sinceStart;
     sinceStart.start();
     // Fixed-function drawing needs a compatibility context: asking for 3.0
@@ -28,6 +67,31 @@ int main(int argc, char** argv)
     QApplication::setApplicationName("Kinovela");
     QApplication::setApplicationVersion(QString("%1.%2").arg(KINOVELA_VERSION_MAJOR).arg(KINOVELA_VERSION_MINOR));
 
+    // See kUsage. --grab serves thumbnails and checks, --measure the
+    // drawing-rate figures; nobody is there to answer a message box.
+    const QStringList args = QApplication::arguments();
+    QString grab;
+    double measureSeconds = 0;
+    QStringList files;
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == "--grab" && i + 1 < args.size())
+            grab = args[++i];
+        else if (args[i] == "--measure" && i + 1 < args.size())
+            measureSeconds = std::max(0.1, args[++i].toDouble());
+        else
+            files << args[i];
+    }
+    const bool batch = !grab.isEmpty() || measureSeconds > 0;
+
+    // The window cannot work without its 3D view.
+    if (const QString problem = kinovela::ui::OpenGLProblem(); !problem.isEmpty()) {
+        if (batch)
+            std::fprintf(stderr, "kinovela: %s\n", problem.toLocal8Bit().constData());
+        else
+            QMessageBox::critical(nullptr, "Kinovela", problem);
+        return 1;
+    }
+
     // The one scene, frame state and document of the run.
     kinovela::CKinovela scene;
     kinovela::CTimeline timeline;
@@ -40,25 +104,10 @@ int main(int argc, char** argv)
     kinovela::ExportOptionsTable exportOptions;
 
     kinovela::ui::MainWindow window(doc, meter, exportOptions);
+    if (batch) window.SetBatchMode();
     window.resize(1400, 900);
     window.showMaximized();
-    // kinovela [--grab OUT.png] [--measure SECONDS] [FILE...]
-    //   --grab     draws the scene once, saves the 3D view as a picture and
-    //              quits (thumbnails, checks);
-    //   --measure  prints the time from start to the first drawn frame, then
-    //              plays as fast as the view can draw for SECONDS and prints
-    //              the drawing rate, and quits.
-    const QStringList args = QApplication::arguments();
-    QString grab;
-    double measureSeconds = 0;
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == "--grab" && i + 1 < args.size())
-            grab = args[++i];
-        else if (args[i] == "--measure" && i + 1 < args.size())
-            measureSeconds = std::max(0.1, args[++i].toDouble());
-        else
-            window.OpenFile(args[i]);
-    }
+    for (const QString& file : files) window.OpenFile(file);
     long frames = -1;
     QElapsedTimer playing;
     if (measureSeconds > 0) {

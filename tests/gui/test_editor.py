@@ -46,6 +46,39 @@ class EditorTest(unittest.TestCase):
         grid = sum(1 for c in colours if abs(c[0] - 91) < 30 and abs(c[1] - 105) < 30 and abs(c[2] - 91) < 30)
         self.assertGreater(grid, 50, "the grey ground grid")
 
+    def run_editor(self, *args, env=None, timeout=60):
+        return subprocess.run(["xvfb-run", "-a", "-s", "-screen 0 1600x1000x24", EDITOR, *args],
+                              capture_output=True, timeout=timeout, env=env)
+
+    def test_grab_prints_messages_and_goes_on(self):
+        # A message box would wait for an answer nobody gives.
+        scene = os.path.join(self.tmp, "missing.mqo")
+        with open(scene, "w") as f:
+            f.write("Metasequoia Document\nFormat Text Ver 1.0\n"
+                    "Material 1 {\n\t\"m\" col(1 1 1 1) tex(\"no_such_picture.bmp\")\n}\n"
+                    "Object \"o\" {\n\tvertex 3 {\n\t\t0 0 0\n\t\t100 0 0\n\t\t0 100 0\n\t}\n"
+                    "\tface 1 {\n\t\t3 V(0 1 2) M(0)\n\t}\n}\nEof\n")
+        out = os.path.join(self.tmp, "view.png")
+        p = self.run_editor("--grab", out, scene)
+        err = p.stderr.decode("utf-8", "replace")
+        self.assertEqual(p.returncode, 0, err)
+        self.assertIn("kinovela: no_such_picture.bmp", err)
+        self.assertTrue(os.path.exists(out))
+
+    def test_help_and_version_need_no_display(self):
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+        for option, text in (("--help", "Usage: kinovela"), ("--version", "Kinovela 6.6")):
+            p = subprocess.run([EDITOR, option], capture_output=True, timeout=30, env=env)
+            self.assertEqual(p.returncode, 0, p.stderr.decode("utf-8", "replace"))
+            self.assertIn(text, p.stdout.decode())
+
+    def test_without_opengl_the_editor_says_why(self):
+        # No GL at all on the display: the context cannot be made.
+        env = dict(os.environ, QT_XCB_GL_INTEGRATION="none")
+        p = self.run_editor("--grab", os.path.join(self.tmp, "none.png"), env=env)
+        self.assertEqual(p.returncode, 1)
+        self.assertIn("kinovela: wglCreateContext::Error", p.stderr.decode("utf-8", "replace"))
+
     def test_empty_scene_shows_only_grid_and_axes(self):
         w, h, rows = self.grab()
         colours = [c for row in rows[::4] for c in row[::4]]

@@ -10,6 +10,14 @@
 
 namespace kinovela {
 
+// What the preview says when it cannot be set up: no pixel format with
+// what it needs, a surface that cannot take one, no context, or a context
+// that cannot be made current.
+inline constexpr const char* kChoosePixelFormatError = "ChoosePixelFormat::Error";
+inline constexpr const char* kSetPixelFormatError = "SetPixelFormat::Error";
+inline constexpr const char* kCreateContextError = "wglCreateContext::Error";
+inline constexpr const char* kMakeCurrentError = "wglMakeCurrent::Error";
+
 class GlRenderer {
 public:
     GlRenderer(CKinovela& scene, const CTimeline& timeline) : m_scene(scene), m_timeline(timeline) {}
