@@ -4,7 +4,6 @@
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -137,16 +136,6 @@ ControlBar::ControlBar(CKinoDoc& doc, QWidget* parent) : QWidget(parent), m_doc(
 
 bool ControlBar::eventFilter(QObject* watched, QEvent* e)
 {
-    if (e->type() == QEvent::ShortcutOverride) {
-        // The window's Ctrl and Alt shortcuts win over the field's own text
-        // editing keys (Ctrl+Z, Ctrl+C, Ctrl+A...), so a command key does the
-        // same wherever the focus is; a key with no command still edits.
-        const auto* key = static_cast<QKeyEvent*>(e);
-        if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) {
-            e->ignore();
-            return true;
-        }
-    }
     // A menu opening takes the focus only for a moment: that is not the user
     // leaving the field, and must not record an undo step or a change.
     if (e->type() == QEvent::FocusOut && static_cast<QFocusEvent*>(e)->reason() != Qt::PopupFocusReason &&

@@ -26,6 +26,7 @@
 #include "document/CommandIds.h"
 #include "ui/CommandTexts.h"
 #include "ui/Dialogs.h"
+#include "ui/TextKeys.h"
 #include "ui/ToolIcons.h"
 
 namespace kinovela::ui {
@@ -79,6 +80,8 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
     : m_doc(doc), m_options(options), m_saveAs(options, *this)
 {
     setAcceptDrops(true);
+    // Text fields of every window keep their editing keys.
+    qApp->installEventFilter(new TextEditingKeys(this));
     CreateStatusBar();
 
     // The control bar is made before the view, which writes into it.

@@ -265,7 +265,7 @@ TEST_F(Window, UnsavedChangesAreNotThrownAwayWithoutAsking)
     EXPECT_FALSE(doc.IsModified());
 }
 
-TEST_F(Window, FieldsCommitOnlyWhenLeftAndCommandKeysStillWork)
+TEST_F(Window, FieldsCommitOnlyWhenLeft)
 {
     scene.m_selected = 2;
     // A frame limit past the maximum is refused like a negative one.
@@ -295,18 +295,80 @@ TEST_F(Window, FieldsCommitOnlyWhenLeftAndCommandKeysStillWork)
     edit->exec(window->mapToGlobal(QPoint(40, 40)));
     QTest::qWait(20);
     EXPECT_EQ(scene.m_undo.Size(), 1u);
+}
 
-    // Ctrl+Z in a field undoes the scene's last step, not the field's typing.
-    QTest::keyClick(Bar().m_vector[0], Qt::Key_Z, Qt::ControlModifier);
-    QTest::qWait(20);
-    EXPECT_NE(scene.GetPosition(t).m_x, 3.0f);
-    EXPECT_TRUE(window->Action(ID_EDIT_REDO)->isEnabled());
-    // A Ctrl key with no command still reaches the field.
-    Bar().m_vector[1]->setFocus(Qt::MouseFocusReason);
-    Bar().m_vector[1]->setText("12.5");
-    Bar().m_vector[1]->setCursorPosition(4);
-    QTest::keyClick(Bar().m_vector[1], Qt::Key_Left, Qt::ControlModifier);
-    EXPECT_LT(Bar().m_vector[1]->cursorPosition(), 4);
+// While a text field has the focus, the standard editing keys edit its text,
+// even where the window has a command on the same key (Ctrl+A Save As,
+// Ctrl+Z undo, Ctrl+V move, Ctrl+Y redo...). Those commands work everywhere
+// else, and the other command keys work from a field too.
+TEST_F(Window, TextFieldsKeepTheirEditingKeys)
+{
+    int saveDialogs = 0;
+    window->m_chooseSavePath = [&] {
+        ++saveDialogs;
+        return QString();
+    };
+    scene.m_selected = 2;
+    Key(Qt::CTRL | Qt::Key_R);  // rotate: Ctrl+V would choose move
+    Type(Bar().m_vector[0], "3");
+    ASSERT_EQ(scene.m_undo.Size(), 1u);
+
+    QLineEdit* x = Bar().m_vector[0];
+    x->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(x, Qt::Key_End);
+    QTest::keyClicks(x, ".25");
+    const QString typed = x->text();
+    QTest::keyClick(x, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(x->selectedText(), typed);
+    QTest::keyClick(x, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(x, Qt::Key_End);
+    QTest::keyClick(x, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(x->text(), typed + typed);
+    QTest::keyClick(x, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(x->text(), typed);
+    QTest::keyClick(x, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(x->text(), typed + typed);
+    QTest::keyClick(x, Qt::Key_Home);
+    QTest::keyClick(x, Qt::Key_Delete);
+    QTest::keyClick(x, Qt::Key_End);
+    QTest::keyClick(x, Qt::Key_Backspace);
+    QTest::keyClick(x, Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_EQ(x->text(), (typed + typed).mid(1, 2 * typed.size() - 2));
+    EXPECT_EQ(x->selectedText().size(), 1);
+    QTest::keyClick(x, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(x, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_TRUE(x->text().isEmpty());
+    EXPECT_EQ(saveDialogs, 0);
+    EXPECT_EQ(doc.m_transformMode, 1);
+    EXPECT_EQ(scene.m_undo.Size(), 1u) << "the scene's history is untouched";
+    // A command key that edits nothing still works from the field.
+    QTest::keyClick(x, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(doc.m_transformMode, 2);
+
+    // Elsewhere the same keys are the window's commands.
+    window->View()->setFocus(Qt::MouseFocusReason);
+    const std::size_t steps = scene.m_undo.Size();
+    QTest::keyClick(window->View(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(scene.m_undo.Size(), steps - 1);
+    QTest::keyClick(window->View(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(saveDialogs, 1);
+
+    // The tree's rename editor: Ctrl+Y redoes its own typing, not the scene.
+    ASSERT_FALSE(scene.m_redo.Empty());
+    const std::size_t redoable = scene.m_redo.Size();
+    window->RunCommand(ID_MODEL_RENAME);
+    auto* name = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(name, nullptr);
+    const QString old = name->text();
+    QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(name, "arm");
+    QTest::keyClick(name, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(name->text(), old);
+    QTest::keyClick(name, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(name->text(), "arm");
+    EXPECT_EQ(scene.m_redo.Size(), redoable);
+    QTest::keyClick(name, Qt::Key_Escape);
+    EXPECT_EQ(saveDialogs, 1);
 }
 
 TEST_F(Window, DocumentWorkKeepsTheBarsInStep)
