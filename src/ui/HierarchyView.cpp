@@ -16,6 +16,7 @@
 #include "common/TextCodec.h"
 #include "scene/Hierarchy.h"
 #include "ui/CommandTexts.h"
+#include "ui/FileFolders.h"
 
 namespace kinovela::ui {
 
@@ -176,8 +177,10 @@ CHierarchyView::CHierarchyView(CKinoDoc& doc, QWidget* parent) : QTreeWidget(par
     setItemDelegate(new RenameDelegate(this));
 
     m_chooseModelFile = [this] {
-        return QFileDialog::getOpenFileName(this, QString(), QCoreApplication::applicationDirPath(),
-                                            QString::fromUtf8(kModelFilter));
+        const QString path = QFileDialog::getOpenFileName(
+            this, QString(), DialogStartFolder(QString::fromStdString(m_doc.PathName())), QString::fromUtf8(kModelFilter));
+        RememberDialogFolder(path);
+        return path;
     };
     m_addModels = [this](const std::string& path) { return m_doc.AddModels(path); };
     m_showResult = [this](const DocResult& r) {

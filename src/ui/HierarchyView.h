@@ -57,8 +57,8 @@ public:
     std::unique_ptr<QMenu> BuildPopup(bool onModel);
 
     // --- replaceable hooks -----------------------------------------------------------
-    // The .mqo to add; empty for none. Defaults to an open dialog in the
-    // program's folder.
+    // The .mqo to add; empty for none. Defaults to an open dialog starting
+    // where DialogStartFolder says.
     std::function<QString()> m_chooseModelFile;
     // Adds a .mqo's models under the selected model. Defaults to the
     // document's AddModels; the main window runs it as work, with progress.

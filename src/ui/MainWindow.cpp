@@ -26,6 +26,7 @@
 #include "document/CommandIds.h"
 #include "ui/CommandTexts.h"
 #include "ui/Dialogs.h"
+#include "ui/FileFolders.h"
 #include "ui/TextKeys.h"
 #include "ui/ToolIcons.h"
 
@@ -36,8 +37,6 @@ namespace {
 constexpr int kRecentCount = 4;
 // Longer dropped paths are passed over, as the drop buffer always was.
 constexpr int kMaxDroppedPath = 511;
-
-QString ProgramFolder() { return QCoreApplication::applicationDirPath(); }
 
 // The extension of a type entry's first pattern: "DirectXファイル(*.x)" gives
 // "x", "全ての形式(*.kvl *.mqo)" gives "kvl".
@@ -58,12 +57,13 @@ bool ExportStopsCleanly(const QString& path)
     return ext == "x" || ext == "h" || ext == "mqs";
 }
 
-// A file dialog starting in the program's folder. A name typed without an
-// extension gets the chosen type's (".kvl" for the first type), so picking
-// the DirectX type and typing "robot" saves "robot.x".
-QString RunFileDialog(QWidget* parent, bool save, const QString& caption, const QString& filter)
+// A file dialog starting in `folder` (or at a file, which it then offers).
+// A name typed without an extension gets the chosen type's (".kvl" for the
+// first type), so picking the DirectX type and typing "robot" saves
+// "robot.x". The folder of the chosen file is remembered.
+QString RunFileDialog(QWidget* parent, bool save, const QString& caption, const QString& filter, const QString& start)
 {
-    QFileDialog dialog(parent, caption, ProgramFolder(), filter);
+    QFileDialog dialog(parent, caption, start, filter);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(FirstSuffix(filter));
@@ -71,7 +71,9 @@ QString RunFileDialog(QWidget* parent, bool save, const QString& caption, const 
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                          [&dialog](const QString& chosen) { dialog.setDefaultSuffix(FirstSuffix(chosen)); });
     if (dialog.exec() != QDialog::Accepted) return {};
-    return dialog.selectedFiles().value(0);
+    const QString chosen = dialog.selectedFiles().value(0);
+    RememberDialogFolder(chosen);
+    return chosen;
 }
 
 }  // namespace
@@ -115,10 +117,14 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
     };
 
     m_chooseOpenPath = [this] {
-        return RunFileDialog(this, false, Caption(ID_FILE_OPEN).section('(', 0, 0), QString::fromUtf8(kOpenFilter));
+        return RunFileDialog(this, false, Caption(ID_FILE_OPEN).section('(', 0, 0), QString::fromUtf8(kOpenFilter),
+                             DialogStartFolder(QString::fromStdString(m_doc.PathName())));
     };
     m_chooseSavePath = [this] {
-        return RunFileDialog(this, true, Caption(ID_FILE_SAVE_AS).section('(', 0, 0), QString::fromUtf8(kSaveFilter));
+        // A scene with a file offers that file.
+        const QString file = QString::fromStdString(m_doc.PathName());
+        return RunFileDialog(this, true, Caption(ID_FILE_SAVE_AS).section('(', 0, 0), QString::fromUtf8(kSaveFilter),
+                             file.isEmpty() ? DialogStartFolder(file) : file);
     };
     m_showMessage = [this](const QString& text) { QMessageBox::warning(this, "Kinovela", text); };
     m_askToSave = [this](const QString& text) {

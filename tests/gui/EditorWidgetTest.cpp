@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QSettings>
 #include <QSurfaceFormat>
 #include <QTest>
 #include <QWheelEvent>
@@ -218,6 +219,10 @@ int main(int argc, char** argv)
     // into them (a desktop's native dialog would be another process).
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication app(argc, argv);
+    // The window keeps settings (the file dialogs' last folder): never the
+    // user's own.
+    const kinovela::test::TempDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(settings.Path().string()));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

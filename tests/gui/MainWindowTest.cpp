@@ -7,7 +7,11 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QSettings>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -29,6 +33,7 @@
 #include "TestUtil.h"
 #include "document/CommandIds.h"
 #include "ui/CommandTexts.h"
+#include "ui/FileFolders.h"
 #include "gui/WindowFixture.h"
 
 namespace kinovela {
@@ -459,6 +464,52 @@ TEST_F(Window, SaveFailuresAreShownOnce)
     Key(Qt::CTRL | Qt::Key_S);  // untitled: Save goes through Save As
     QTest::qWait(50);
     EXPECT_EQ(messages, QStringList{QString::fromUtf8("Hフォーマットで保存")});
+}
+
+// The Open, Save As and Add model dialogs start in the document's folder,
+// else in the folder a file was last chosen in (also in a later run), else
+// in the user's home; never in the program's folder.
+TEST_F(Window, FileDialogsStartWhereTheUsersFilesAre)
+{
+    QSettings(ui::kSettingsOrganisation, ui::kSettingsApplication).clear();
+    // Runs `command`, notes where its file dialog starts, then chooses
+    // `choose` in it (or cancels).
+    auto startFolder = [&](const std::function<void()>& command, const QString& choose = {}) {
+        QString folder;
+        QTimer::singleShot(50, window.get(), [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            folder = dialog->directory().absolutePath();
+            if (choose.isEmpty()) {
+                dialog->reject();
+            } else {
+                QLineEdit* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+                name->setText(choose);
+                QTest::keyClick(name, Qt::Key_Return);
+            }
+        });
+        command();
+        return folder;
+    };
+    auto open = [&] { window->RunCommand(ID_FILE_OPEN); };
+    EXPECT_EQ(startFolder(open), QDir::homePath());
+
+    test::TempDir first, second;
+    const QString chosen = QString::fromStdString(first.File("robot.mqo"));
+    QFile::copy(kSample, chosen);
+    EXPECT_EQ(startFolder(open, chosen), QDir::homePath());
+    EXPECT_EQ(scene.m_models.size(), 12u) << "the chosen file was added";
+    EXPECT_EQ(startFolder(open), QFileInfo(chosen).absolutePath()) << "the last folder";
+    EXPECT_EQ(QSettings(ui::kSettingsOrganisation, ui::kSettingsApplication).value("FileDialogs/LastFolder").toString(),
+              QFileInfo(chosen).absolutePath());
+
+    // With a file of its own, the document's folder comes first.
+    ASSERT_TRUE(doc.OnSaveDocument(second.File("scene.kvl")).ok);
+    const QString folder = QString::fromStdString(second.Path().string());
+    EXPECT_EQ(startFolder(open), folder);
+    EXPECT_EQ(startFolder([&] { window->RunCommand(ID_FILE_SAVE_AS); }), folder);
+    scene.m_selected = 0;
+    EXPECT_EQ(startFolder([&] { window->Tree()->OnAddModel(); }), folder);
 }
 
 // A message raised while a file is being read waits until the reading is
