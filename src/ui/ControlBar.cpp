@@ -4,14 +4,17 @@
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QMessageBox>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTimer>
 
 #include <cmath>
 #include <cstdio>
 
 #include "common/Numbers.h"
+#include "ui/Dialogs.h"
 
 namespace kinovela::ui {
 
@@ -112,10 +115,24 @@ ControlBar::ControlBar(CKinoDoc& doc, QWidget* parent) : QWidget(parent), m_doc(
     grid->setColumnStretch(2, 1);
     connect(m_slider, &QSlider::valueChanged, this, [this] { SliderNotification(); });
 
+    m_showMessage = [this](const QString& text) { QMessageBox::warning(this, "Kinovela", text); };
     for (QLineEdit* e : {m_vector[0], m_vector[1], m_vector[2], m_current, m_last}) {
         e->installEventFilter(this);
-        // Enter leaves the field, which is what tells the document.
+        // Enter leaves the field, which is what tells the document. Text
+        // that does not read is refused as a dialog refuses it: the message,
+        // and the field keeps the focus with its text selected.
         connect(e, &QLineEdit::returnPressed, this, [this, e] {
+            if (const char* refusal = Refusal(e)) {
+                m_refusedField = e;
+                m_refusedText = e->text();
+                {
+                    const CommitHold hold(*this);  // the box takes the focus: not a leave
+                    Refuse(refusal);
+                }
+                e->setFocus(Qt::OtherFocusReason);
+                e->selectAll();
+                return;
+            }
             if (m_focusAfterEnter)
                 m_focusAfterEnter->setFocus(Qt::OtherFocusReason);
             else
@@ -140,12 +157,23 @@ bool ControlBar::eventFilter(QObject* watched, QEvent* e)
     // leaving the field, and must not record an undo step or a change.
     if (e->type() == QEvent::FocusOut && static_cast<QFocusEvent*>(e)->reason() != Qt::PopupFocusReason &&
         m_commitHolds == 0) {
-        if (watched == m_current)
+        const auto* field = qobject_cast<const QLineEdit*>(watched);
+        if (const char* refusal = field ? Refusal(field) : nullptr) {
+            // Left with text that does not read: nothing is committed, the
+            // field shows the scene's value again, and the user is told
+            // once the focus has settled.
+            const bool told = field == m_refusedField && field->text() == m_refusedText;
+            Restore(field);
+            if (!told) QTimer::singleShot(0, this, [this, refusal] { Refuse(refusal); });
+        } else if (watched == m_current) {
             m_doc.OnCurrentFrameEditLeft();
-        else if (watched == m_last)
+        } else if (watched == m_last) {
             m_doc.OnLastFrameEditLeft();
-        else if (watched == m_vector[0] || watched == m_vector[1] || watched == m_vector[2])
+        } else if (watched == m_vector[0] || watched == m_vector[1] || watched == m_vector[2]) {
             m_doc.OnVectorEditLeft();
+            // Typed "45" shows as "45.000000", like every other value.
+            ShowVector(ShownVector());
+        }
     }
     return QWidget::eventFilter(watched, e);
 }
@@ -161,12 +189,42 @@ void ControlBar::ToggleAxis(int axis)
 void ControlBar::SliderNotification()
 {
     CTimeline& t = m_doc.Timeline();
-    const CKinovela& s = m_doc.Scene();
     t.m_current = m_slider->value();
     m_current->setText(QString::number(t.m_current));
     if (m_invalidate) m_invalidate();
+    ShowVector(ShownVector());
+}
+
+CVector ControlBar::ShownVector() const
+{
+    const CTimeline& t = m_doc.Timeline();
+    const CKinovela& s = m_doc.Scene();
     const int mode = m_doc.m_transformMode;
-    ShowVector(mode == 1 ? s.GetRotation(t) : mode == 2 ? s.GetScale(t) : s.GetPosition(t));
+    return mode == 1 ? s.GetRotation(t) : mode == 2 ? s.GetScale(t) : s.GetPosition(t);
+}
+
+const char* ControlBar::Refusal(const QLineEdit* field) const
+{
+    if (field == m_current || field == m_last) return ReadInteger(field->text()) ? nullptr : kNotAnInteger;
+    if (field == m_vector[0] || field == m_vector[1] || field == m_vector[2])
+        return ReadNumber(field->text()) ? nullptr : kNotANumber;
+    return nullptr;
+}
+
+void ControlBar::Restore(const QLineEdit* field)
+{
+    const CTimeline& t = m_doc.Timeline();
+    if (field == m_current)
+        m_current->setText(QString::number(t.m_current));
+    else if (field == m_last)
+        m_last->setText(QString::number(t.m_last));
+    else
+        ShowVector(ShownVector());
+}
+
+void ControlBar::Refuse(const char* message)
+{
+    if (m_showMessage) m_showMessage(QString::fromUtf8(message));
 }
 
 void ControlBar::ShowVector(const CVector& v)

@@ -55,6 +55,8 @@ public:
 
     // Redraws the 3D view; the rate text goes to the status bar.
     std::function<void()> m_invalidate;
+    // Shows a refusal of a field's text; a warning box by default.
+    std::function<void(const QString&)> m_showMessage;
     std::function<void(const QString&)> m_showRate;
     // Where Enter in a field sends the focus (so that the field is left).
     QWidget* m_focusAfterEnter = nullptr;
@@ -80,6 +82,7 @@ public:
     {
         ++m_commitHolds;
         m_invalidate = nullptr;
+        m_showMessage = nullptr;
         m_showRate = nullptr;
         m_focusAfterEnter = nullptr;
     }
@@ -99,9 +102,21 @@ private:
     // Every change of the slider: the frame follows it, with the view and
     // the fields.
     void SliderNotification();
+    // What the X/Y/Z fields stand for now, by the transform mode.
+    CVector ShownVector() const;
+    // The message refusing a field's text (the dialogs' messages: the frame
+    // fields take integers, X/Y/Z numbers), or null when it reads.
+    const char* Refusal(const QLineEdit* field) const;
+    // Shows the scene's value again in a field whose text was refused.
+    void Restore(const QLineEdit* field);
+    void Refuse(const char* message);
 
     CKinoDoc& m_doc;
     int m_commitHolds = 0;
+    // The text Enter last refused, and its field: leaving the field with
+    // that text restores it without telling the user a second time.
+    const QLineEdit* m_refusedField = nullptr;
+    QString m_refusedText;
 };
 
 }  // namespace kinovela::ui

@@ -108,6 +108,7 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
     m_controlBar->m_invalidate = [this] { m_view->update(); };
     m_controlBar->m_showRate = [this](const QString& text) { m_ratePane->setText(text); };
     m_controlBar->m_focusAfterEnter = m_view;
+    m_controlBar->m_showMessage = [this](const QString& text) { ShowMessage(text.toStdString()); };
     m_tree->m_addModels = [this](const std::string& path) {
         const Work work(*this, true);
         DocResult r = m_doc.AddModels(path);

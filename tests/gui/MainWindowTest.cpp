@@ -33,6 +33,7 @@
 #include "TestUtil.h"
 #include "document/CommandIds.h"
 #include "ui/CommandTexts.h"
+#include "ui/Dialogs.h"
 #include "ui/FileFolders.h"
 #include "gui/WindowFixture.h"
 
@@ -156,6 +157,43 @@ TEST_F(Window, TypedValuesPoseTheSelectedModelWithAnUndoStep)
     EXPECT_EQ(scene.m_undo.Size(), 1u);
     Key(Qt::CTRL | Qt::Key_Z);
     test::ExpectNear(scene.GetRotation(t), {0, 0, 0});
+}
+
+// The number fields read their text as the dialogs do: "abc" is refused
+// with the dialogs' message instead of being taken as 0. Enter keeps the
+// field with its text selected; leaving it shows the scene's value again.
+TEST_F(Window, NumberFieldsRefuseTextThatIsNoNumber)
+{
+    scene.m_selected = 2;
+    const CVector before = scene.GetPosition(t);
+    Type(Bar().m_vector[0], "abc");
+    ASSERT_EQ(messages, QStringList{QString::fromUtf8(ui::kNotANumber)});
+    EXPECT_EQ(scene.GetPosition(t), before);
+    EXPECT_TRUE(scene.m_undo.Empty());
+    EXPECT_TRUE(Bar().m_vector[0]->hasFocus());
+    EXPECT_EQ(Bar().m_vector[0]->selectedText(), "abc");
+    // Typed over the selection: a number is taken, and shown like the rest.
+    QTest::keyClicks(Bar().m_vector[0], "2.5");
+    QTest::keyClick(Bar().m_vector[0], Qt::Key_Return);
+    EXPECT_EQ(scene.GetPosition(t).m_x, 2.5f);
+    EXPECT_EQ(Bar().m_vector[0]->text(), "2.500000");
+    EXPECT_EQ(scene.m_undo.Size(), 1u);
+
+    messages.clear();
+    Type(Bar().m_current, "1.5");
+    EXPECT_EQ(messages, QStringList{QString::fromUtf8(ui::kNotAnInteger)});
+    // Leaving by a click elsewhere: the field shows the last frame again.
+    messages.clear();
+    Bar().m_last->setFocus(Qt::MouseFocusReason);
+    Bar().m_last->selectAll();
+    QTest::keyClicks(Bar().m_last, "x");
+    QTest::mouseClick(window->View(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    QTest::qWait(20);
+    EXPECT_EQ(messages, QStringList{QString::fromUtf8(ui::kNotAnInteger)});
+    EXPECT_EQ(Bar().m_last->text(), "60");
+    EXPECT_EQ(t.m_last, 60);
+    EXPECT_EQ(t.m_current, 0);
+    EXPECT_EQ(Bar().m_current->text(), "0") << "left after its refusal: restored, without a second message";
 }
 
 TEST_F(Window, ChoosingARateWhilePlayingRestartsTheTimer)
