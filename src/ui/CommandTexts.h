@@ -41,6 +41,8 @@ QKeySequence Shortcut(int id);
 
 // Messages of the main window.
 inline constexpr const char* kNoDirect3D = "このビデオカードではDirectX9を使えません！";
+// The name of a scene that has no file yet.
+inline constexpr const char* kUntitled = "無題";
 // The progress dialog's button.
 inline constexpr const char* kCancelCaption = "キャンセル";
 inline constexpr const char* kHomePage = "https://www.metaseq.net/";

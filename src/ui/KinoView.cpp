@@ -41,6 +41,8 @@ KinoView::KinoView(CKinoDoc& doc, IViewControls& controls, FrameRateMeter& meter
 {
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(false);
+    // Playback steps every ⌊1000 / fps⌋ ms; a coarse timer may be 5% late.
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, [this] { m_interaction.OnTimer(); });
     m_doc.AddView(this);
     m_doc.SetRenderHooks(this);

@@ -33,6 +33,7 @@ public:
     void RebuildModelLists() override;
     // The playback timer's interval in milliseconds, -1 while it is stopped.
     int TimerInterval() const { return m_timer.isActive() ? m_timer.interval() : -1; }
+    Qt::TimerType TimerType() const { return m_timer.timerType(); }
 
     // IKinoView
     void OnUpdate(int hint) override;

@@ -177,7 +177,10 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
         UpdateTitle();
     });
     idle->start(100);
-    m_hints.m_changed = [this] { UpdateActions(); };
+    m_hints.m_changed = [this] {
+        UpdateActions();
+        UpdateTitle();
+    };
     m_doc.AddView(&m_hints);
     UpdateActions();
     UpdateTitle();
@@ -416,18 +419,12 @@ void MainWindow::CreateToolBars()
 
 void MainWindow::CreateStatusBar()
 {
-    // The message pane is the status bar's own; then the rate and the
-    // keyboard indicators.
+    // The message pane is the status bar's own; then the rate. There are no
+    // keyboard panes: kana has no meaning here, and the lock states are the
+    // desktop's to show.
     m_ratePane = new QLabel("FPS 30.000000", this);
     m_ratePane->setObjectName("ratePane");
     statusBar()->addPermanentWidget(m_ratePane);
-    for (const char* indicator : {"ｶﾅ", "CAP", "NUM", "SCRL"}) {
-        auto* pane = new QLabel(QString::fromUtf8(indicator), this);
-        // The lock states are not available portably; shown dimmed, as an
-        // indicator that is off.
-        pane->setEnabled(false);
-        statusBar()->addPermanentWidget(pane);
-    }
 }
 
 void MainWindow::UpdateActions()
@@ -472,12 +469,22 @@ void MainWindow::NextPane(bool forward)
         m_view->setFocus(Qt::TabFocusReason);
 }
 
+QString MainWindow::DocumentName() const
+{
+    // The full path of the scene's file, or the untitled name.
+    const QString path = QString::fromStdString(m_doc.PathName());
+    return path.isEmpty() ? QString::fromUtf8(kUntitled) : path;
+}
+
 void MainWindow::UpdateTitle()
 {
-    // The document's title is the full path of an opened scene.
-    const QString title = QString::fromStdString(m_doc.Title());
-    const QString caption = (title.isEmpty() ? QString("Kinovela") : title) + " - Kinovela";
+    // "[*]" shows the desktop's mark of unsaved changes; one in the path
+    // itself is written twice to stay as it is.
+    QString name = DocumentName();
+    name.replace("[*]", "[*][*]");
+    const QString caption = name + "[*] - Kinovela";
     if (windowTitle() != caption) setWindowTitle(caption);
+    setWindowModified(m_doc.IsModified());
 }
 
 void MainWindow::ShowResult(const DocResult& r)
@@ -501,7 +508,7 @@ void MainWindow::ShowMessage(const std::string& text)
 bool MainWindow::SaveModified()
 {
     if (!m_doc.IsModified()) return true;
-    const QString name = QFileInfo(QString::fromStdString(m_doc.Title())).fileName();
+    const QString name = QFileInfo(DocumentName()).fileName();
     const int answer = m_askToSave(QString("%1 への変更を保存しますか?").arg(name));
     if (answer == QMessageBox::Cancel) return false;
     if (answer == QMessageBox::No) return true;
@@ -539,7 +546,8 @@ void MainWindow::RebuildRecentMenu()
         }
     m_recentPlaceholder->setVisible(m_recent.isEmpty());
     for (int i = 0; i < m_recent.size(); ++i) {
-        auto* a = new QAction(QString("&%1 %2").arg(i + 1).arg(m_recent[i]), m_recentMenu);
+        // An "&" in the path is a letter, not a mnemonic.
+        auto* a = new QAction(QString("&%1 %2").arg(i + 1).arg(QString(m_recent[i]).replace('&', "&&")), m_recentMenu);
         a->setProperty("recent", i);
         a->setStatusTip(QString::fromUtf8(FindCommandText(ID_FILE_MRU)->prompt));
         const QString path = m_recent[i];

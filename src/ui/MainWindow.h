@@ -117,6 +117,7 @@ private:
     void CreateToolBars();
     void CreateStatusBar();
     QAction* Add(int id, std::function<void()> run, bool checkable = false);
+    QString DocumentName() const;
     void UpdateTitle();
     void ShowResult(const DocResult& r);
     // Save (the native file, or Save As for any other) or Save As, with the

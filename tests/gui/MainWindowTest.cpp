@@ -11,7 +11,9 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QSettings>
+#include <QStatusBar>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -194,6 +196,40 @@ TEST_F(Window, NumberFieldsRefuseTextThatIsNoNumber)
     EXPECT_EQ(t.m_last, 60);
     EXPECT_EQ(t.m_current, 0);
     EXPECT_EQ(Bar().m_current->text(), "0") << "left after its refusal: restored, without a second message";
+}
+
+// The title names the scene (a proper untitled name before it has a file)
+// and carries the desktop's mark of unsaved changes; a recent file's "&" is
+// a letter, not a mnemonic; the status bar has no keyboard panes it cannot
+// fill; playback runs on a precise timer.
+TEST_F(Window, TheWindowTellsTheTruthAboutTheScene)
+{
+    window->m_askToSave = [](const QString&) { return QMessageBox::No; };
+    Key(Qt::CTRL | Qt::Key_N);
+    EXPECT_EQ(window->windowTitle(), QString::fromUtf8("無題[*] - Kinovela"));
+    EXPECT_FALSE(window->isWindowModified());
+    window->OpenFile(kSample);
+    EXPECT_TRUE(window->isWindowModified());
+
+    test::TempDir dir;
+    const QString folder = QString::fromStdString(dir.File("a&b"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString kvl = folder + "/scene.kvl";
+    window->m_chooseSavePath = [&] { return kvl; };
+    Key(Qt::CTRL | Qt::Key_A);
+    EXPECT_EQ(window->windowTitle(), kvl + "[*] - Kinovela");
+    EXPECT_FALSE(window->isWindowModified());
+    QStringList recent;
+    for (QAction* a : window->findChildren<QAction*>())
+        if (a->property("recent").isValid()) recent << a->text();
+    EXPECT_EQ(recent, QStringList{"&1 " + QString(kvl).replace("&", "&&")});
+
+    for (QLabel* pane : window->statusBar()->findChildren<QLabel*>())
+        for (const char* gone : {"ｶﾅ", "CAP", "NUM", "SCRL"}) EXPECT_NE(pane->text(), QString::fromUtf8(gone));
+
+    Key(Qt::CTRL | Qt::Key_B);
+    EXPECT_EQ(window->View()->TimerType(), Qt::PreciseTimer);
+    Key(Qt::CTRL | Qt::Key_D);
 }
 
 TEST_F(Window, ChoosingARateWhilePlayingRestartsTheTimer)
