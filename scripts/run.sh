@@ -13,9 +13,12 @@ if ! log=$(cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" 2>&1); the
   exit 1
 fi
 
-# The editor needs a display; without one, show what the sample holds.
+# The animated sample the build played from samples/robot_arm_wave.kvs: the
+# arm's hierarchy and keys; press Play to see it wave. The editor needs a
+# display; without one, show what the sample holds.
+scene="$build/samples/robot_arm_wave.kvl"
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" && -x "$build/src/kinovela" ]]; then
-  exec "$build/src/kinovela" samples/robot_arm.mqo "$@"
+  exec "$build/src/kinovela" "$scene" "$@"
 fi
 echo "No display: printing the sample scene instead of opening the editor." >&2
-exec "$build/src/kinovela-cli" info samples/robot_arm.mqo "$@"
+exec "$build/src/kinovela-cli" info "$scene" "$@"

@@ -2,7 +2,7 @@
 """The editor opened on the sample under a virtual display: the 3D view's
 picture must show the background colour, the grid and the textured arm.
 
-    test_editor.py PATH/TO/kinovela SOURCE_DIR
+    test_editor.py PATH/TO/kinovela SOURCE_DIR PATH/TO/robot_arm_wave.kvl
 """
 import os
 import subprocess
@@ -12,6 +12,7 @@ import unittest
 
 EDITOR = None
 SOURCE = None
+SAMPLE_SCENE = None
 
 
 def pixels(path):
@@ -45,6 +46,21 @@ class EditorTest(unittest.TestCase):
         self.assertGreater(orange, 200, "the orange panels of the arm")
         grid = sum(1 for c in colours if abs(c[0] - 91) < 30 and abs(c[1] - 105) < 30 and abs(c[2] - 91) < 30)
         self.assertGreater(grid, 50, "the grey ground grid")
+
+    def test_the_built_sample_scene_is_framed_and_textured(self):
+        # What scripts/run.sh opens: the whole arm in the view, away from
+        # its edges, with the panel texture found beside the scene.
+        w, h, rows = self.grab(SAMPLE_SCENE)
+        orange = [(x, y) for y in range(0, h, 2) for x in range(0, w, 2)
+                  if rows[y][x][0] > 150 and 40 < rows[y][x][1] < 140 and rows[y][x][2] < 60]
+        self.assertGreater(len(orange), 500)
+        xs, ys = [x for x, _ in orange], [y for _, y in orange]
+        self.assertTrue(w * 0.1 < min(xs) and max(xs) < w * 0.9, (min(xs), max(xs), w))
+        self.assertTrue(h * 0.05 < min(ys) and max(ys) < h * 0.95, (min(ys), max(ys), h))
+        seams = sum(1 for y in range(0, h, 2) for x in range(0, w, 2)
+                    if rows[y][x][0] < 90 and rows[y][x][1] < 60 and rows[y][x][2] < 60
+                    and rows[y][x][0] > rows[y][x][2] + 10)
+        self.assertGreater(seams, 20, "the dark seams of the panel texture")
 
     def run_editor(self, *args, env=None, timeout=60):
         return subprocess.run(["xvfb-run", "-a", "-s", "-screen 0 1600x1000x24", EDITOR, *args],
@@ -89,4 +105,5 @@ class EditorTest(unittest.TestCase):
 if __name__ == "__main__":
     EDITOR = os.path.abspath(sys.argv[1])
     SOURCE = os.path.abspath(sys.argv[2])
+    SAMPLE_SCENE = os.path.abspath(sys.argv[3])
     unittest.main(argv=[sys.argv[0], "-v"])
