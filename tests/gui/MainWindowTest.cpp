@@ -58,6 +58,13 @@ protected:
     }
     void Key(QKeyCombination key) { QTest::keySequence(window.get(), QKeySequence(key)); }
     void Drop(const QStringList& paths) { window->DropFiles(paths); }
+    // With no window manager, nothing gives the window back its activation
+    // after a dialog; without it, fields see no focus changes.
+    void Reactivate()
+    {
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
     // Answers the next options dialog with OK once it shows.
     void OkTheOptionsDialog()
     {
@@ -677,14 +684,85 @@ TEST_F(Window, TheWaitCursorStaysUntilTheExportEnds)
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-// A user's whole session: open, pick the arm, go to frame 30, turn the arm by
-// dragging, store a key, play, and save as DirectX through the real dialogs.
+// Answers every modal dialog that shows until `done`: a file dialog gets the
+// type whose pattern is `type` and the name `name` typed in; any other
+// dialog (the options) is OK'd. Each dialog is answered when it shows, and
+// again if a slow build still shows it a moment later (a key or click sent
+// before it had settled); `dialogs` counts the different dialogs seen.
+class DialogAnswers {
+public:
+    DialogAnswers(const QString& name, const QString& type) : m_name(name), m_type(type)
+    {
+        QTimer::singleShot(100, [this] { Answer(); });
+    }
+    ~DialogAnswers()
+    {
+        m_done = true;
+        // Let the last pending check run while what it uses still exists.
+        QTest::qWait(300);
+    }
+    int dialogs = 0;
+    QStringList titles;
+
+private:
+    void Answer()
+    {
+        if (m_done) return;
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) {
+            QTimer::singleShot(50, [this] { Answer(); });
+            return;
+        }
+        if (modal != m_seen) {
+            ++dialogs;
+            titles << modal->windowTitle();
+            m_seen = modal;
+        }
+        if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+            auto* types = files->findChild<QComboBox*>("fileTypeCombo");
+            while (types && !types->currentText().contains(m_type) && types->currentIndex() + 1 < types->count())
+                QTest::keyClick(types, Qt::Key_Down);
+            QLineEdit* name = files->findChild<QLineEdit*>("fileNameEdit");
+            if (name->text() != m_name) {
+                name->clear();
+                QTest::keyClicks(name, m_name);
+            }
+            QTest::keyClick(name, Qt::Key_Return);
+        } else if (auto* buttons = modal->findChild<QDialogButtonBox*>()) {
+            QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        }
+        QTimer::singleShot(200, [this] { Answer(); });
+    }
+
+    QString m_name;
+    QString m_type;
+    bool m_done = false;
+    QPointer<QWidget> m_seen;
+};
+
+// A user's whole session through the real dialogs, mouse and keys: open a
+// textured model from its folder, pick the arm, go to frame 30, turn the arm
+// by dragging, store a key, play, export DirectX, save the scene, and open
+// it again: the pose, the keys and the texture are all there.
 TEST_F(Window, ATypicalSessionWithMouseAndKeyboard)
 {
+    // The user's folder: the model and its TEXTURE folder.
     test::TempDir dir;
-    // Typed without its extension: the chosen DirectX type supplies it.
-    const QString typed = QString::fromStdString(dir.File("arm"));
-    const QString out = typed + ".x";
+    const QString model = QString::fromStdString(dir.File("robot_arm.mqo"));
+    ASSERT_TRUE(QFile::copy(kSample, model));
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(dir.File("TEXTURE"))));
+    ASSERT_TRUE(QFile::copy(QString(KINOVELA_SOURCE_DIR) + "/samples/TEXTURE/robot_panel.bmp",
+                            QString::fromStdString(dir.File("TEXTURE/robot_panel.bmp"))));
+    window->m_askToSave = [](const QString&) { return QMessageBox::No; };
+    Key(Qt::CTRL | Qt::Key_N);
+    {
+        const DialogAnswers answers(model, "(*.kvl *.mqo)");
+        Key(Qt::CTRL | Qt::Key_O);
+    }
+    ASSERT_EQ(scene.m_models.size(), 6u);
+    ASSERT_TRUE(scene.m_materials[0].m_image) << "the texture beside the model";
+    Reactivate();
+    QTest::qWait(50);
 
     // Pick by clicking on the orange body in the view.
     const QImage picture = window->View()->grabFramebuffer();
@@ -701,7 +779,8 @@ TEST_F(Window, ATypicalSessionWithMouseAndKeyboard)
     ASSERT_FALSE(arm.isNull());
     QTest::mouseClick(window->View(), Qt::LeftButton, Qt::NoModifier, arm);
     ASSERT_TRUE(scene.HasSelection());
-    const int model = scene.m_selected;
+    const int picked = scene.m_selected;
+    const std::string name = scene.m_models[static_cast<std::size_t>(picked)].m_name;
     EXPECT_EQ(doc.m_mouseTarget, 1);
 
     Type(Bar().m_current, "30");
@@ -715,11 +794,11 @@ TEST_F(Window, ATypicalSessionWithMouseAndKeyboard)
     const CVector turned = scene.GetRotation(t);
     ASSERT_GT(std::abs(turned.m_x) + std::abs(turned.m_y) + std::abs(turned.m_z), 1.0f);
     Key(Qt::CTRL | Qt::Key_P);  // key frame for the selected model
-    const CModel& m = scene.m_models[static_cast<std::size_t>(model)];
+    const CModel& m = scene.m_models[static_cast<std::size_t>(picked)];
     EXPECT_EQ(m.m_frames[30].m_key, 1);
     const CVector a = m.m_frames[0].m_rotation;
-    test::ExpectNear(m.m_frames[15].m_rotation,
-                     {(a.m_x + turned.m_x) / 2, (a.m_y + turned.m_y) / 2, (a.m_z + turned.m_z) / 2});
+    const CVector half{(a.m_x + turned.m_x) / 2, (a.m_y + turned.m_y) / 2, (a.m_z + turned.m_z) / 2};
+    test::ExpectNear(m.m_frames[15].m_rotation, half);
     test::ExpectNear(m.m_frames[45].m_rotation, turned);
 
     Key(Qt::CTRL | Qt::Key_B);
@@ -728,55 +807,50 @@ TEST_F(Window, ATypicalSessionWithMouseAndKeyboard)
     Key(Qt::CTRL | Qt::Key_D);
     EXPECT_EQ(t.m_playing, 0);
 
-    // Save As: choose the DirectX type and type a name into the window's
-    // own file dialog, then OK the options.
-    // Each dialog is answered when it shows, and again if a slow build
-    // still shows it a moment later (a key or click sent before it had
-    // settled); `dialogs` counts the different dialogs seen.
-    int dialogs = 0;
-    bool done = false;
-    QPointer<QWidget> seen;
-    std::function<void()> answer = [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal) {
-            if (!done) QTimer::singleShot(50, answer);
-            return;
-        }
-        if (modal != seen) {
-            ++dialogs;
-            seen = modal;
-        }
-        if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-            auto* types = files->findChild<QComboBox*>("fileTypeCombo");
-            ASSERT_NE(types, nullptr);
-            while (!types->currentText().contains("(*.x)") && types->currentIndex() + 1 < types->count())
-                QTest::keyClick(types, Qt::Key_Down);
-            QLineEdit* name = files->findChild<QLineEdit*>("fileNameEdit");
-            if (name->text() != typed) {
-                name->clear();
-                QTest::keyClicks(name, typed);
-            }
-            QTest::keyClick(name, Qt::Key_Return);
-        } else {
-            EXPECT_EQ(modal->windowTitle(), QString::fromUtf8("DirectXフォーマットで保存"));
-            auto* buttons = modal->findChild<QDialogButtonBox*>();
-            ASSERT_NE(buttons, nullptr);
-            QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
-            done = true;
-        }
-        QTimer::singleShot(200, answer);
-    };
-    QTimer::singleShot(100, answer);
-    Key(Qt::CTRL | Qt::Key_A);
-    // Let the last pending check run while what it uses still exists.
-    QTest::qWait(300);
-    EXPECT_EQ(dialogs, 2);
-    std::ifstream file(out.toStdString(), std::ios::binary);
+    // Save As DirectX: the type chosen, the name typed without its
+    // extension (the type supplies it), then OK in the options.
+    {
+        DialogAnswers answers(QString::fromStdString(dir.File("arm")), "(*.x)");
+        Key(Qt::CTRL | Qt::Key_A);
+        QTest::qWait(50);
+        EXPECT_EQ(answers.dialogs, 2);
+        EXPECT_TRUE(answers.titles.contains(QString::fromUtf8("DirectXフォーマットで保存"))) << answers.titles.join(", ").toStdString();
+    }
+    std::ifstream file(dir.File("arm.x"), std::ios::binary);
     ASSERT_TRUE(file) << "the .x file was written";
     std::stringstream text;
     text << file.rdbuf();
     EXPECT_NE(text.str().find("AnimationSet"), std::string::npos);
     EXPECT_TRUE(doc.IsModified()) << "an export leaves the scene unsaved";
+    Reactivate();
+
+    // Save the scene itself, then open it again after New.
+    const QString kvl = QString::fromStdString(dir.File("session.kvl"));
+    {
+        const DialogAnswers answers(QString::fromStdString(dir.File("session")), "(*.kvl)");
+        Key(Qt::CTRL | Qt::Key_A);
+    }
+    ASSERT_TRUE(QFileInfo::exists(kvl));
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(window->windowTitle(), kvl + "[*] - Kinovela");
+    Reactivate();
+    Key(Qt::CTRL | Qt::Key_N);
+    ASSERT_TRUE(scene.m_models.empty());
+    {
+        const DialogAnswers answers(kvl, "(*.kvl *.mqo)");
+        Key(Qt::CTRL | Qt::Key_O);
+    }
+    ASSERT_EQ(doc.PathName(), kvl.toStdString());
+    ASSERT_EQ(scene.m_models.size(), 6u);
+    const CModel& back = scene.m_models[static_cast<std::size_t>(picked)];
+    EXPECT_EQ(back.m_name, name);
+    EXPECT_EQ(back.m_frames[30].m_key, 1);
+    test::ExpectNear(back.m_frames[30].m_rotation, turned);
+    test::ExpectNear(back.m_frames[15].m_rotation, half);
+    EXPECT_EQ(scene.m_materials[0].m_texture, "robot_panel.bmp");
+    EXPECT_TRUE(scene.m_materials[0].m_image) << "the texture is found again";
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+    EXPECT_FALSE(doc.IsModified());
 }
 
 }  // namespace
