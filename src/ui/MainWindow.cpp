@@ -563,9 +563,12 @@ void MainWindow::RebuildRecentMenu()
 void MainWindow::OpenFile(const QString& path)
 {
     const Work work(*this, true);
-    const DocResult r = m_doc.OnOpenDocument(path.toStdString());
+    // A name from the command line may be relative; the title and the
+    // recent files show where the file really is.
+    const QString full = QFileInfo(path).absoluteFilePath();
+    const DocResult r = m_doc.OnOpenDocument(full.toStdString());
     ShowResult(r);
-    if (r.ok && QFileInfo(path).suffix().compare("kvl", Qt::CaseInsensitive) == 0) AddRecent(path);
+    if (r.ok && QFileInfo(full).suffix().compare("kvl", Qt::CaseInsensitive) == 0) AddRecent(full);
     UpdateTitle();
 }
 

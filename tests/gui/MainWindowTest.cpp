@@ -231,6 +231,13 @@ TEST_F(Window, TheWindowTellsTheTruthAboutTheScene)
         if (a->property("recent").isValid()) recent << a->text();
     EXPECT_EQ(recent, QStringList{"&1 " + QString(kvl).replace("&", "&&")});
 
+    // A relative name (from the command line) is shown as the full path.
+    const QString here = QDir::currentPath();
+    QDir::setCurrent(folder);
+    window->OpenFile("scene.kvl");
+    QDir::setCurrent(here);
+    EXPECT_EQ(window->windowTitle(), kvl + "[*] - Kinovela");
+
     for (QLabel* pane : window->statusBar()->findChildren<QLabel*>())
         for (const char* gone : {"ｶﾅ", "CAP", "NUM", "SCRL"}) EXPECT_NE(pane->text(), QString::fromUtf8(gone));
 
