@@ -177,14 +177,15 @@ CHierarchyView::CHierarchyView(CKinoDoc& doc, QWidget* parent) : QTreeWidget(par
     setItemDelegate(new RenameDelegate(this));
 
     m_chooseModelFile = [this] {
-        const QString path = QFileDialog::getOpenFileName(
-            this, QString(), DialogStartFolder(QString::fromStdString(m_doc.PathName())), QString::fromUtf8(kModelFilter));
+        const QString start = DialogStartFolder(QString::fromStdString(m_doc.PathName()));
+        const QString path = QFileDialog::getOpenFileName(this, QString(), start, QString::fromUtf8(kModelFilter));
         RememberDialogFolder(path);
         return path;
     };
     m_addModels = [this](const std::string& path) { return m_doc.AddModels(path); };
     m_showResult = [this](const DocResult& r) {
-        if (!r.ok && !r.shown && !r.cancelled) QMessageBox::warning(this, kMessageTitle, QString::fromStdString(r.message));
+        if (!r.ok && !r.shown && !r.cancelled)
+            QMessageBox::warning(this, kMessageTitle, QString::fromStdString(r.message));
     };
     m_execPopup = [](QMenu& menu, const QPoint& at) { menu.exec(at); };
 

@@ -178,7 +178,8 @@ TEST_F(Document, CancelledWorkChangesNothing)
     // An open, an add and a drop of a .mqo take back what they had read.
     const std::string big = dir.File("big.mqo");
     std::string objects;
-    for (int i = 0; i < 40; ++i) objects += test::MqoObject("m" + std::to_string(i), "0 0 0\n1 0 0\n0 1 0", "3 V(0 1 2)");
+    for (int i = 0; i < 40; ++i)
+        objects += test::MqoObject("m" + std::to_string(i), "0 0 0\n1 0 0\n0 1 0", "3 V(0 1 2)");
     test::WriteFile(big, test::Mqo("Material 2 {\n\t\"x\" col(1 1 1 1)\n\t\"y\" col(1 1 1 1)\n}\n" + objects));
     scene.m_selected = 1;
     EXPECT_TRUE(cancelled(doc.OnOpenDocument(big)));

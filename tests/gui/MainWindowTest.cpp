@@ -821,7 +821,8 @@ TEST_F(Window, ATypicalSessionWithMouseAndKeyboard)
         Key(Qt::CTRL | Qt::Key_A);
         QTest::qWait(50);
         EXPECT_EQ(answers.dialogs, 2);
-        EXPECT_TRUE(answers.titles.contains(QString::fromUtf8("DirectXフォーマットで保存"))) << answers.titles.join(", ").toStdString();
+        EXPECT_TRUE(answers.titles.contains(QString::fromUtf8("DirectXフォーマットで保存")))
+            << answers.titles.join(", ").toStdString();
     }
     std::ifstream file(dir.File("arm.x"), std::ios::binary);
     ASSERT_TRUE(file) << "the .x file was written";

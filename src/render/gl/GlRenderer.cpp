@@ -404,7 +404,8 @@ bool GlRenderer::PickModel(int x, int y)
                 if (!inside) continue;
                 glBegin(corners == 3 ? GL_TRIANGLES : GL_QUADS);
                 for (int c = 0; c < corners; ++c) {
-                    const CVector& v = m.m_vertices[static_cast<std::size_t>(f.m_indices[static_cast<std::size_t>(c)])].m_pos;
+                    const std::size_t i = static_cast<std::size_t>(f.m_indices[static_cast<std::size_t>(c)]);
+                    const CVector& v = m.m_vertices[i].m_pos;
                     glVertex3f(v.m_x - p.m_x, v.m_y - p.m_y, v.m_z - p.m_z);
                 }
                 glEnd();
