@@ -89,12 +89,13 @@ std::string Cp932ToUtf8(std::string_view bytes)
     return cd.Convert(bytes, "\xEF\xBF\xBD", OneByte);
 }
 
-std::string Utf8ToCp932(std::string_view utf8)
+std::string Utf8ToCp932(std::string_view utf8, std::size_t* replaced)
 {
+    if (replaced) *replaced = 0;
     if (IsAscii(utf8)) return std::string(utf8);
     Iconv cd("CP932", "UTF-8");
     if (!cd.Ok()) return std::string(utf8);
-    return cd.Convert(utf8, "?", Utf8SequenceLength);
+    return cd.Convert(utf8, "?", Utf8SequenceLength, replaced);
 }
 
 bool Utf8ToCp932Strict(std::string_view utf8, std::string& out)

@@ -12,8 +12,9 @@ namespace kinovela {
 // so any byte string gives valid UTF-8.
 std::string Cp932ToUtf8(std::string_view bytes);
 
-// UTF-8 to Shift_JIS; characters without a Shift_JIS form become '?'.
-std::string Utf8ToCp932(std::string_view utf8);
+// UTF-8 to Shift_JIS; characters without a Shift_JIS form (and bytes that
+// are not UTF-8) become '?'. `replaced`, when given, counts them.
+std::string Utf8ToCp932(std::string_view utf8, std::size_t* replaced = nullptr);
 
 // UTF-8 to Shift_JIS; false when the text is not valid UTF-8 or has a
 // character without a Shift_JIS form.
