@@ -25,6 +25,10 @@ struct DocResult {
     std::string message;  // for the user: what failed
     bool shown = false;   // the message box has been shown already
     std::vector<std::string> warnings;
+
+    // Every warning on one line (a status bar's), led by their count when
+    // there are several; empty without warnings.
+    std::string WarningSummary() const;
 };
 
 // What Save does for a document whose file is not a native scene: the
