@@ -118,6 +118,30 @@ std::string Utf16LeToCp932(std::string_view utf16le)
     return cd.Convert(utf16le, "?", Utf16SequenceLength);
 }
 
+std::string EscapeControlCharacters(std::string_view text, bool keepLineFeeds)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c >= 0x20 && c != 0x7F) || (c == '\n' && keepLineFeeds)) {
+            out.push_back(ch);
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            out += "\\x";
+            out.push_back(digits[c >> 4]);
+            out.push_back(digits[c & 15]);
+        }
+    }
+    return out;
+}
+
 std::string HexBytes(std::string_view bytes)
 {
     static const char digits[] = "0123456789abcdef";

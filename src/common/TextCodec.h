@@ -24,6 +24,11 @@ bool Utf8ToCp932Strict(std::string_view utf8, std::string& out);
 // characters and broken surrogates become '?'.
 std::string Utf16LeToCp932(std::string_view utf16le);
 
+// The text with its control characters (below 0x20, and 0x7F) written as
+// \t, \r or \xHH, so that text echoed from a file cannot move the cursor,
+// clear a terminal or change its title. Line feeds stay when `keepLineFeeds`.
+std::string EscapeControlCharacters(std::string_view text, bool keepLineFeeds = false);
+
 // Lower-case hexadecimal of every byte.
 std::string HexBytes(std::string_view bytes);
 

@@ -132,6 +132,15 @@ TEST_F(Script, FrameRateIsHeldToItsRange)
     }
 }
 
+TEST_F(Script, ErrorsEchoControlCharactersEscaped)
+{
+    const ScriptResult r = Run("select \"a\x1b[2J\tb\x01\x7f\"\n");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "test.kvs:1: no model is named \"a\\x1b[2J\\tb\\x01\\x7f\"");
+    const ScriptResult u = Run("\x1b]0;title\x07\n");
+    EXPECT_EQ(u.error, "test.kvs:1: unknown command: \\x1b]0;title\\x07");
+}
+
 TEST_F(Script, OpenErrorsAreReadable)
 {
     const std::string bad = dir.File("手.kvl");
