@@ -43,6 +43,9 @@ constexpr const char* kUsage =
     "texture images before the program's TEXTURE folder, the scene's folder and\n"
     "the scene's TEXTURE folder.\n"
     "\n"
+    ".mqo files are Metasequoia text documents, \"Format Text Ver 1.0\" or \"1.1\"\n"
+    "(Metasequoia 4), with names in code page 932 or, after \"CodePage utf8\", UTF-8.\n"
+    "\n"
     "Exit status: 0 success, 1 a file could not be read or written, 2 usage error.\n";
 
 void PrintUsage(std::FILE* f) { std::fprintf(f, kUsage, cli::kExportOptionsHelp); }

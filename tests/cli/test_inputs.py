@@ -117,6 +117,9 @@ class InputsTest(unittest.TestCase):
         with open(self.path("utf8.kvl"), "rb") as a, open(self.path("sjis.kvl"), "rb") as b:
             self.assertEqual(a.read(), b.read())
 
+        code, out, _ = run("--help")
+        self.assertIn('"Format Text Ver 1.0" or "1.1"', out)
+
         # Another version is refused by name.
         bad = self.write("v2.mqo", metasequoia4(None, "cp932").replace(b"Ver 1.1", b"Ver 2.0"))
         code, out, err = run("info", "--json", bad)
