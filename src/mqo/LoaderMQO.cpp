@@ -111,7 +111,7 @@ std::string LoaderMQO::Name(std::string_view raw, const char* what)
     std::string name = Utf8ToCp932(raw, &replaced);
     if (replaced > 0)
         Warn(kNameReplaced, m_tokens.LineNumber(),
-             std::string(what) + " \"" + name + "\": " +
+             std::string(what) + " \"" + EscapeControlCharacters(name) + "\": " +
                  (replaced == 1 ? std::string("a character") : std::to_string(replaced) + " characters") +
                  " that Shift_JIS cannot hold became '?'");
     return name;
@@ -277,7 +277,7 @@ void LoaderMQO::ReadObjectChunk()
     m_scene.m_models.emplace_back();
     CModel& model = m_scene.m_models.back();
     if (t.Count() >= 3) model.m_name = Name(t.Token(1), "object name");
-    m_objectName = model.m_name;
+    m_objectName = EscapeControlCharacters(model.m_name);
     bool ok = false;
     try {
         ok = ReadObject(model);
@@ -486,7 +486,7 @@ bool LoaderMQO::BuildMesh(CModel& model)
     m_droppedFaces += dropped;
     if (dropped > 0) {
         Warn(kOtherWarning, 0,
-             "object \"" + model.m_name + "\": " + std::to_string(dropped) + (dropped == 1 ? " face refers" : " faces refer") +
+             "object \"" + m_objectName + "\": " + std::to_string(dropped) + (dropped == 1 ? " face refers" : " faces refer") +
                  " to vertices outside its vertex list and " + (dropped == 1 ? "was" : "were") + " dropped");
     }
 
@@ -496,7 +496,7 @@ bool LoaderMQO::BuildMesh(CModel& model)
             if (!(axes & bit)) continue;
             const std::size_t v0 = model.m_vertices.size(), f0 = model.m_faces.size();
             if (v0 > static_cast<std::size_t>(INT_MAX) / 2) {
-                Warn(kOtherWarning, 0, "object \"" + model.m_name + "\" is too large to mirror");
+                Warn(kOtherWarning, 0, "object \"" + m_objectName + "\" is too large to mirror");
                 break;
             }
             model.m_vertices.reserve(v0 * 2);

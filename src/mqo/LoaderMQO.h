@@ -101,7 +101,7 @@ private:
     std::uint64_t m_warningCounts[kWarningKinds] = {};
     const char* m_version = "";
     bool m_utf8 = false;
-    std::string m_objectName;  // the object being read, for messages
+    std::string m_objectName;  // the object being read, for messages (control characters escaped)
 };
 
 // Imports the document at `path` into the scene (the scene's LoadMQO): runs

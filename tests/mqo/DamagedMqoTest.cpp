@@ -161,5 +161,17 @@ TEST_F(DamagedSample, BlockCutByTheEndOfTheFileNamesWhereItBegan)
         << r.message;
 }
 
+TEST(DamagedDocument, NamesInMessagesShowControlCharactersEscaped)
+{
+    CKinovela scene;
+    CTimeline t;
+    const MqoImportResult r = ImportText(
+        scene, t, test::Mqo(test::MqoObject("a\x1b]0;x\x07", "0 0 0\n1 0 0\n0 1 0", "3 V(0 1 2)\n3 V(0 1 9)")));
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.warnings.size(), 1u);
+    EXPECT_EQ(r.warnings[0], "object \"a\\x1b]0;x\\x07\": 1 face refers to vertices outside its vertex list and was dropped");
+    EXPECT_EQ(scene.m_models[0].m_name, "a\x1b]0;x\x07") << "the name itself is kept";
+}
+
 }  // namespace
 }  // namespace kinovela
