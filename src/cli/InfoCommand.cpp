@@ -346,6 +346,10 @@ int RunInfo(const std::vector<std::string>& files, const InfoOptions& options)
             TerminalProgress progress("Reading", file);
             lo = LoadSceneFile(file, scene, timeline, progress.Callback(), options.textureFolders);
         }
+        // What the reader noticed goes to standard error as well, as its
+        // failure does, so that it is seen beside JSON output too.
+        for (const std::string& w : lo.warnings)
+            std::fprintf(stderr, "kinovela-cli: warning: %s\n", EscapeControlCharacters(w, true).c_str());
         if (!lo.ok) {
             status = 1;
             std::fprintf(stderr, "kinovela-cli: %s\n", lo.error.c_str());

@@ -12,6 +12,7 @@
 #include "cli/SceneFiles.h"
 #include "cli/Script.h"
 #include "cli/Terminal.h"
+#include "common/TextCodec.h"
 #include "document/ExportDispatch.h"
 #include "scene/NativeFile.h"
 
@@ -66,7 +67,8 @@ bool ReadScene(const std::string& in, CKinovela& scene, CTimeline& timeline)
         cli::TerminalProgress progress("Reading", in);
         lo = cli::LoadSceneFile(in, scene, timeline, progress.Callback(), g_textureFolders);
     }
-    for (const std::string& w : lo.warnings) std::fprintf(stderr, "kinovela-cli: warning: %s\n", w.c_str());
+    for (const std::string& w : lo.warnings)
+        std::fprintf(stderr, "kinovela-cli: warning: %s\n", EscapeControlCharacters(w, true).c_str());
     if (!lo.ok) std::fprintf(stderr, "kinovela-cli: %s\n", lo.error.c_str());
     return lo.ok;
 }

@@ -137,6 +137,7 @@ class InputsTest(unittest.TestCase):
         doc = json.loads(out)
         self.assertTrue(doc["ok"])
         self.assertIn("line 73: a '}' that closes no chunk", doc["warnings"])
+        self.assertIn("kinovela-cli: warning: line 73: a '}' that closes no chunk", err)
         code, _, err = run("convert", damaged, self.path("d.kvl"))
         self.assertEqual(code, 0)
         self.assertIn("kinovela-cli: warning: line 73: a '}' that closes no chunk", err)
