@@ -142,6 +142,29 @@ class InputsTest(unittest.TestCase):
         self.assertEqual(code, 0)
         self.assertIn("kinovela-cli: warning: line 73: a '}' that closes no chunk", err)
 
+    def texture_scene(self, name, picture):
+        self.write(name, picture)
+        return self.write(name + ".mqo", (
+            'Metasequoia Document\nFormat Text Ver 1.0\nMaterial 1 {\n\t"m" tex("%s")\n}\n'
+            'Object "o" {\n\tvertex 3 {\n\t\t0 0 0\n\t\t1 0 0\n\t\t0 1 0\n\t}\n'
+            '\tface 1 {\n\t\t3 V(0 1 2) M(0) UV(0 0 1 0 0 1)\n\t}\n}\nEof\n' % name).encode())
+
+    def test_a_picture_loads_without_a_second_copy(self):
+        # A 4096 x 4096 RGB picture (48 MiB) in a file of about 50 KB.
+        side = 4096
+        compressor = zlib.compressobj(9)
+        row = b"\0" + b"\x10\x20\x30" * side
+        data = b"".join(compressor.compress(row) for _ in range(side)) + compressor.flush()
+        big = (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 8, 2, 0, 0, 0)) +
+               png_chunk(b"IDAT", data) + png_chunk(b"IEND", b""))
+        code, small_peak = run_measured("info", self.texture_scene("small.png", png()))
+        self.assertEqual(code, 0)
+        code, big_peak = run_measured("info", self.texture_scene("big.png", big))
+        self.assertEqual(code, 0)
+        picture = side * side * 3 / (1 << 20)
+        # Before, a 24-bit picture was copied once more on its way to a texture.
+        self.assertLess(big_peak - small_peak, 1.5 * picture)
+
     def test_png_chunks_cannot_ask_for_gigabytes(self):
         # A text chunk (and others the program never uses) announcing nearly
         # 2 GiB in a file of about a hundred bytes, then a picture that is whole.
