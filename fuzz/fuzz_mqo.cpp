@@ -22,11 +22,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     std::string text(reinterpret_cast<const char*>(data), size);
 
+    // The tokenizer alone, with and without Shift_JIS pairs (the second
+    // is how a "CodePage utf8" document is read).
     StringSeparator split;
-    const int n = split.Split(text);
-    for (int i = 0; i < n; ++i) {
-        (void)split.TokenAsDouble(i);
-        (void)split.TokenAsInt(i);
+    for (bool pairs : {true, false}) {
+        split.SetShiftJisPairs(pairs);
+        const int n = split.Split(text);
+        for (int i = 0; i < n; ++i) {
+            (void)split.TokenAsDouble(i);
+            (void)split.TokenAsInt(i);
+        }
     }
 
     if (size == 0) return 0;

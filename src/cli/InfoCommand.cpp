@@ -95,8 +95,15 @@ void WriteJson(std::string& out, const std::string& file, const LoadOutcome& lo,
     j.Key("version");
     if (lo.format == "kvl" && lo.ok)
         j.String(Cp932ToUtf8(lo.versionText));
+    else if (lo.format == "mqo" && !lo.versionText.empty())
+        j.String(lo.versionText);
     else
         j.Null();
+    j.Key("code_page");
+    if (lo.codePage.empty())
+        j.Null();
+    else
+        j.String(lo.codePage);
     j.Key("last_frame");
     j.Int(t.m_last);
     j.Key("fps");
@@ -244,7 +251,11 @@ void Line(std::string& out, const std::string& s)
 void WriteText(std::string& out, const std::string& file, const LoadOutcome& lo, const CKinovela& s,
                const CTimeline& t, const InfoOptions& opt)
 {
-    Line(out, "File: " + SanitizeUtf8(file) + (lo.format == "kvl" && lo.ok ? " (" + Quoted(lo.versionText) + ")" : ""));
+    std::string about;
+    if (lo.format == "kvl" && lo.ok) about = " (" + Quoted(lo.versionText) + ")";
+    if (lo.format == "mqo" && !lo.versionText.empty())
+        about = " (Format Text Ver " + lo.versionText + ", CodePage " + lo.codePage + ")";
+    Line(out, "File: " + SanitizeUtf8(file) + about);
     if (!lo.ok) Line(out, "Error: " + SanitizeUtf8(lo.error));
     // A file that failed without adding anything has nothing more to show;
     // an import that stopped part way shows what it read.
@@ -335,6 +346,10 @@ int RunInfo(const std::vector<std::string>& files, const InfoOptions& options)
             TerminalProgress progress("Reading", file);
             lo = LoadSceneFile(file, scene, timeline, progress.Callback(), options.textureFolders);
         }
+        // What the reader noticed goes to standard error as well, as its
+        // failure does, so that it is seen beside JSON output too.
+        for (const std::string& w : lo.warnings)
+            std::fprintf(stderr, "kinovela-cli: warning: %s\n", EscapeControlCharacters(w, true).c_str());
         if (!lo.ok) {
             status = 1;
             std::fprintf(stderr, "kinovela-cli: %s\n", lo.error.c_str());

@@ -56,6 +56,8 @@ LoadOutcome LoadSceneFile(const std::string& path, CKinovela& scene, CTimeline& 
         const MqoImportResult r = LoadMQO(scene, t, path, kNoModel, progress);
         out.ok = r.ok;
         out.error = r.message;
+        out.versionText = r.formatVersion;
+        out.codePage = r.codePage;
         for (const std::string& w : r.warnings) out.warnings.push_back(Cp932ToUtf8(w));
         LoadTextures(path, scene, textureFolders, out);
         return out;

@@ -14,7 +14,8 @@ namespace kinovela::cli {
 struct LoadOutcome {
     bool ok = false;
     std::string format;       // "kvl", "mqo" or empty for an unknown type
-    std::string versionText;  // .kvl only
+    std::string versionText;  // .kvl: the stored version text; .mqo: "1.0" or "1.1"
+    std::string codePage;     // .mqo only: "932" or "utf8"
     // All texts are UTF-8: names inside them are decoded from Shift_JIS.
     std::string error;  // file, line or offset, reason
     std::vector<std::string> warnings;

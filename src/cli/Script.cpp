@@ -431,7 +431,9 @@ ScriptResult RunScript(const std::string& text, const std::string& name, const s
             interp.Run(Words(std::string(rest)));
         } catch (const LineError& e) {
             result.ok = false;
-            result.error = name + ":" + std::to_string(lineNo) + ": " + e.reason;
+            // The reason may quote the line (a name, a path, a command) with
+            // whatever bytes it holds; only our own messages have line feeds.
+            result.error = name + ":" + std::to_string(lineNo) + ": " + EscapeControlCharacters(e.reason, true);
             result.output.clear();
             result.files.clear();
             result.exports.clear();
@@ -442,7 +444,7 @@ ScriptResult RunScript(const std::string& text, const std::string& name, const s
         try {
             interp.SaveTo(outPath);
         } catch (const LineError& e) {
-            result.error = name + ": --out: " + e.reason;
+            result.error = name + ": --out: " + EscapeControlCharacters(e.reason, true);
             result.files.clear();
             result.exports.clear();
             return result;
@@ -454,9 +456,11 @@ ScriptResult RunScript(const std::string& text, const std::string& name, const s
 
 namespace {
 
-void PrintError(const std::string& text)
+void PrintError(const std::string& raw)
 {
-    // fwrite: a message may hold a NUL byte from the script.
+    // Messages quote names and paths from the script and from the files it
+    // reads; none may reach the terminal as a control character.
+    const std::string text = EscapeControlCharacters(raw, true);
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fputc('\n', stderr);
 }

@@ -12,6 +12,7 @@
 #include "cli/SceneFiles.h"
 #include "cli/Script.h"
 #include "cli/Terminal.h"
+#include "common/TextCodec.h"
 #include "document/ExportDispatch.h"
 #include "scene/NativeFile.h"
 
@@ -43,6 +44,9 @@ constexpr const char* kUsage =
     "texture images before the program's TEXTURE folder, the scene's folder and\n"
     "the scene's TEXTURE folder.\n"
     "\n"
+    ".mqo files are Metasequoia text documents, \"Format Text Ver 1.0\" or \"1.1\"\n"
+    "(Metasequoia 4), with names in code page 932 or, after \"CodePage utf8\", UTF-8.\n"
+    "\n"
     "Exit status: 0 success, 1 a file could not be read or written, 2 usage error.\n";
 
 void PrintUsage(std::FILE* f) { std::fprintf(f, kUsage, cli::kExportOptionsHelp); }
@@ -63,7 +67,8 @@ bool ReadScene(const std::string& in, CKinovela& scene, CTimeline& timeline)
         cli::TerminalProgress progress("Reading", in);
         lo = cli::LoadSceneFile(in, scene, timeline, progress.Callback(), g_textureFolders);
     }
-    for (const std::string& w : lo.warnings) std::fprintf(stderr, "kinovela-cli: warning: %s\n", w.c_str());
+    for (const std::string& w : lo.warnings)
+        std::fprintf(stderr, "kinovela-cli: warning: %s\n", EscapeControlCharacters(w, true).c_str());
     if (!lo.ok) std::fprintf(stderr, "kinovela-cli: %s\n", lo.error.c_str());
     return lo.ok;
 }

@@ -89,12 +89,13 @@ std::string Cp932ToUtf8(std::string_view bytes)
     return cd.Convert(bytes, "\xEF\xBF\xBD", OneByte);
 }
 
-std::string Utf8ToCp932(std::string_view utf8)
+std::string Utf8ToCp932(std::string_view utf8, std::size_t* replaced)
 {
+    if (replaced) *replaced = 0;
     if (IsAscii(utf8)) return std::string(utf8);
     Iconv cd("CP932", "UTF-8");
     if (!cd.Ok()) return std::string(utf8);
-    return cd.Convert(utf8, "?", Utf8SequenceLength);
+    return cd.Convert(utf8, "?", Utf8SequenceLength, replaced);
 }
 
 bool Utf8ToCp932Strict(std::string_view utf8, std::string& out)
@@ -115,6 +116,30 @@ std::string Utf16LeToCp932(std::string_view utf16le)
     Iconv cd("CP932", "UTF-16LE");
     if (!cd.Ok()) return {};
     return cd.Convert(utf16le, "?", Utf16SequenceLength);
+}
+
+std::string EscapeControlCharacters(std::string_view text, bool keepLineFeeds)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c >= 0x20 && c != 0x7F) || (c == '\n' && keepLineFeeds)) {
+            out.push_back(ch);
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            out += "\\x";
+            out.push_back(digits[c >> 4]);
+            out.push_back(digits[c & 15]);
+        }
+    }
+    return out;
 }
 
 std::string HexBytes(std::string_view bytes)

@@ -12,8 +12,9 @@ namespace kinovela {
 // so any byte string gives valid UTF-8.
 std::string Cp932ToUtf8(std::string_view bytes);
 
-// UTF-8 to Shift_JIS; characters without a Shift_JIS form become '?'.
-std::string Utf8ToCp932(std::string_view utf8);
+// UTF-8 to Shift_JIS; characters without a Shift_JIS form (and bytes that
+// are not UTF-8) become '?'. `replaced`, when given, counts them.
+std::string Utf8ToCp932(std::string_view utf8, std::size_t* replaced = nullptr);
 
 // UTF-8 to Shift_JIS; false when the text is not valid UTF-8 or has a
 // character without a Shift_JIS form.
@@ -22,6 +23,11 @@ bool Utf8ToCp932Strict(std::string_view utf8, std::string& out);
 // UTF-16LE code units (as raw little-endian bytes) to Shift_JIS; unmappable
 // characters and broken surrogates become '?'.
 std::string Utf16LeToCp932(std::string_view utf16le);
+
+// The text with its control characters (below 0x20, and 0x7F) written as
+// \t, \r or \xHH, so that text echoed from a file cannot move the cursor,
+// clear a terminal or change its title. Line feeds stay when `keepLineFeeds`.
+std::string EscapeControlCharacters(std::string_view text, bool keepLineFeeds = false);
 
 // Lower-case hexadecimal of every byte.
 std::string HexBytes(std::string_view bytes);

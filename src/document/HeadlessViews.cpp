@@ -25,9 +25,7 @@ void HeadlessTree::OnUpdate(int hint)
 
 float HeadlessControls::ReadFrameRate() const
 {
-    // 0, negative, non-numbers and values a float cannot hold all give 30.
-    const auto v = static_cast<float>(ParseAtof(m_fpsField));
-    return v > 0 && std::isfinite(v) ? v : 30.0f;
+    return SaneFrameRate(static_cast<float>(ParseAtof(m_fpsField)));
 }
 
 void HeadlessControls::OnUpdate(int hint)

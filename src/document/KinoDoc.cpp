@@ -1,6 +1,8 @@
 #include "document/KinoDoc.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdio>
 
 #include "common/TextCodec.h"
 #include "document/DocumentMessages.h"
@@ -56,6 +58,16 @@ void CKinoDoc::OnNewDocument()
     m_scene.ResetScene(m_timeline);
     UpdateAllViews(m_firstNew ? kHintFirstNew : kHintNew);
     m_firstNew = false;
+}
+
+std::string DocResult::WarningSummary() const
+{
+    if (warnings.size() <= 1) return warnings.empty() ? std::string() : warnings[0];
+    char lead[64];
+    std::snprintf(lead, sizeof lead, msg::kWarningCount, static_cast<int>(std::min<std::size_t>(warnings.size(), INT_MAX)));
+    std::string s = lead;
+    for (std::size_t i = 0; i < warnings.size(); ++i) s += (i ? " / " : "") + warnings[i];
+    return s;
 }
 
 DocResult CKinoDoc::OnOpenDocument(const std::string& path)

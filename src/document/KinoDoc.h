@@ -26,6 +26,10 @@ struct DocResult {
     bool shown = false;   // the message box has been shown already
     bool cancelled = false;  // the user stopped the work; nothing changed
     std::vector<std::string> warnings;
+
+    // Every warning on one line (a status bar's), led by their count when
+    // there are several; empty without warnings.
+    std::string WarningSummary() const;
 };
 
 // What Save does for a document whose file is not a native scene: the

@@ -354,9 +354,9 @@ ExportResult WriteVrmlFile(const CKinovela& scene, const CTimeline& t, const std
 
         if (o.keyType == 0) {
             // A time sensor needs a cycle longer than zero: a single frame
-            // plays for one frame's time. A frame rate the program would not
-            // accept counts as its default.
-            const float fps = std::isfinite(t.m_fps) && t.m_fps > 0.0f ? t.m_fps : 30.0f;
+            // plays for one frame's time. A rate the program would not accept
+            // is taken as it would take it, so the interval is finite.
+            const float fps = SaneFrameRate(t.m_fps);
             const float cycle = last > 0 ? static_cast<float>(last) / fps : 1.0f / fps;
             out.Print("\nDEF TS_%s TimeSensor {\n", world);
             out.Print("\tcycleInterval %f\n", cycle);

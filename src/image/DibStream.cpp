@@ -228,6 +228,9 @@ bool DibStream::ChangeBitDepth(int bits)
     if (bits != 24 || Empty()) return false;
     const int width = Width(), height = Height(), source = BitCount();
     if (!ValidBitCount(source)) return false;
+    // Already 24 bits: a copy would only double the memory a large texture
+    // takes while it loads.
+    if (source == 24) return true;
     const std::size_t stride = Stride();
     // Rows go straight into the new picture in storage order, which the
     // height's sign keeps, so no packed copy of the whole picture is needed.

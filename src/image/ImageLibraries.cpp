@@ -18,6 +18,9 @@ namespace kinovela {
 
 namespace {
 
+constexpr png_alloc_size_t kPngChunkLimit = 1u << 20;
+constexpr png_uint_32 kPngChunkCacheLimit = 32;
+
 [[noreturn]] void PngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void PngWarning(png_structp, png_const_charp) {}
 
@@ -120,6 +123,15 @@ int LoadPNG(std::FILE* file, ImageBlock* header, ImageBlock* pixels, LibraryProg
         return 0;
     }
     png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
+    // A chunk's length only makes libpng warn when it passes the limit, and
+    // a text, palette-suggestion, profile or Exif chunk is then allocated
+    // (and cleared) whole: a hundred-byte file could ask for 2 GiB. None of
+    // them is used here, so every ancillary chunk but tRNS is stepped over
+    // unread, a kilobyte at a time. The limits bound what remains (the
+    // inflated size of compressed chunks, stored chunks).
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    png_set_chunk_malloc_max(png, kPngChunkLimit);
+    png_set_chunk_cache_max(png, kPngChunkCacheLimit);
     png_init_io(png, file);
     png_read_info(png, info);
     if (!ImageSizeAllowed(png_get_image_width(png, info), png_get_image_height(png, info))) png_longjmp(png, 1);

@@ -5,6 +5,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/Paths.h"
+#include "common/TextCodec.h"
 
 namespace kinovela {
 
@@ -71,7 +72,10 @@ bool LoadMaterialTexture(CMaterial& material, const TextureSearch& search, const
 {
     if (material.m_texture.empty()) return true;
     auto image = std::make_shared<DibStream>();
-    const std::string file = FindTextureFile(material.m_texture, search.documentFolders, search.firstFolders);
+    std::string file = FindTextureFile(material.m_texture, search.documentFolders, search.firstFolders);
+    // Names are kept as Shift_JIS bytes; on Linux the file's name is UTF-8.
+    if (const std::string utf8 = Cp932ToUtf8(material.m_texture); file.empty() && utf8 != material.m_texture)
+        file = FindTextureFile(utf8, search.documentFolders, search.firstFolders);
     bool ok = !file.empty() && LoadImageFile(file, *image);
     if (ok && image->BitCount() != 32) ok = image->ChangeBitDepth(24);
     if (!ok) {

@@ -1,6 +1,7 @@
 #include "mqo/LoaderMQO.h"
 
 #include "common/Memory.h"
+#include "common/TextCodec.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,6 +20,30 @@ namespace {
 struct LoadFailure {
     int code;
 };
+
+// Each kind of warning lists this many lines; the rest are counted.
+constexpr std::uint64_t kWarningsPerKind = 20;
+
+// Text from the document for a message: printable ASCII as it stands, every
+// other byte as \xHH, cut short when long. The bytes may be in any code
+// page, or be control characters that would garble a terminal.
+std::string Echo(std::string_view text)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char ch : text.substr(0, 40)) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x20 && c < 0x7F) {
+            out.push_back(ch);
+        } else {
+            out += "\\x";
+            out.push_back(digits[c >> 4]);
+            out.push_back(digits[c & 15]);
+        }
+    }
+    if (text.size() > 40) out += "...";
+    return out;
+}
 
 // Wrapping addition: a material number near INT_MAX plus the base must not
 // be undefined behaviour; the id it gives simply matches no material.
@@ -47,10 +72,65 @@ int LoaderMQO::ReadLine()
     return count;
 }
 
-void LoaderMQO::Fail(int code, const char* reason)
+void LoaderMQO::Fail(int code, std::string reason)
 {
-    m_reason = reason;
+    m_reason = std::move(reason);
     throw LoadFailure{code};
+}
+
+void LoaderMQO::Warn(WarningKind kind, std::uint64_t line, const std::string& text)
+{
+    if (++m_warningCounts[kind] > kWarningsPerKind) return;
+    m_warnings.push_back(line > 0 ? "line " + std::to_string(line) + ": " + text : text);
+}
+
+std::vector<std::string> LoaderMQO::Warnings() const
+{
+    static const char* const kinds[kWarningKinds] = {
+        "counts that differ from what was read", "face lines that cannot be read", "'}' lines that close no chunk",
+        "names with characters Shift_JIS cannot hold", "objects with faces of more than four corners",
+        "other warnings"};
+    std::vector<std::string> all = m_warnings;
+    for (int k = 0; k < kWarningKinds; ++k)
+        if (m_warningCounts[k] > kWarningsPerKind)
+            all.push_back("and " + std::to_string(m_warningCounts[k] - kWarningsPerKind) + " more " + kinds[k]);
+    return all;
+}
+
+void LoaderMQO::CheckCount(const char* what, int announced, std::uint64_t read, std::uint64_t line)
+{
+    if (announced >= 0 && static_cast<std::uint64_t>(announced) == read) return;
+    Warn(kCountDiffers, line,
+         std::string(what) + " announces " + std::to_string(announced) + " but " + std::to_string(read) +
+             (read == 1 ? " was read" : " were read"));
+}
+
+std::string LoaderMQO::Name(std::string_view raw, const char* what)
+{
+    if (!m_utf8) return std::string(raw);
+    std::size_t replaced = 0;
+    std::string name = Utf8ToCp932(raw, &replaced);
+    if (replaced > 0)
+        Warn(kNameReplaced, m_tokens.LineNumber(),
+             std::string(what) + " \"" + EscapeControlCharacters(name) + "\": " +
+                 (replaced == 1 ? std::string("a character") : std::to_string(replaced) + " characters") +
+                 " that Shift_JIS cannot hold became '?'");
+    return name;
+}
+
+void LoaderMQO::ReadCodePage()
+{
+    const StringSeparator& t = m_tokens;
+    if (t.IsToken(1, "932")) {
+        m_utf8 = false;
+    } else if (t.IsToken(1, "utf8") || t.IsToken(1, "utf-8") || t.IsToken(1, "65001")) {
+        m_utf8 = true;
+    } else {
+        Warn(kOtherWarning, m_tokens.LineNumber(),
+             "code page " + Echo(t.Token(1)) + " is not known; names are read as Shift_JIS (code page 932)");
+        m_utf8 = false;
+    }
+    m_tokens.SetShiftJisPairs(!m_utf8);
 }
 
 int LoaderMQO::Load()
@@ -71,9 +151,26 @@ void LoaderMQO::ReadHeader()
     ReadLine();
     if (!(t.IsFirst("Metasequoia", 2) && t.IsToken(1, "Document")))
         Fail(kMqoNotMqo, "the first line is not \"Metasequoia Document\"");
-    ReadLine();
-    if (!(t.IsFirst("Format", 4) && t.IsToken(1, "Text") && t.IsToken(2, "Ver") && t.TokenAsDouble(3) == 1.0))
-        Fail(kMqoBadFormat, "the second line is not \"Format Text Ver 1.0\" (only version 1.0 of the text format is read)");
+    const int count = ReadLine();
+    const bool text = t.IsFirst("Format", 4) && t.IsToken(1, "Text") && t.IsToken(2, "Ver");
+    // Version 1.1 (Metasequoia 4) adds chunks and attributes this importer
+    // skips as it skips every chunk it does not use.
+    if (text && t.TokenAsDouble(3) == 1.0) {
+        m_version = "1.0";
+        return;
+    }
+    if (text && t.TokenAsDouble(3) == 1.1) {
+        m_version = "1.1";
+        return;
+    }
+    if (text)
+        Fail(kMqoBadFormat, "the document is \"Format Text Ver " + Echo(t.Token(3)) +
+                                "\"; versions 1.0 and 1.1 of the text format are read");
+    std::string found;
+    for (int i = 0; i < count && found.size() < 60; ++i) found += (i ? " " : "") + std::string(t.Token(i));
+    Fail(kMqoBadFormat, (count < 0 ? std::string("the document ends after its first line")
+                                   : "the second line is \"" + Echo(found) + "\"") +
+                            "; only \"Format Text Ver 1.0\" and \"Format Text Ver 1.1\" documents are read");
 }
 
 void LoaderMQO::ReadChunks()
@@ -89,7 +186,12 @@ void LoaderMQO::ReadChunks()
         } else if (t.IsFirst("Object", 2)) {
             if (!t.IsToken(count - 1, "{")) Fail(kMqoSyntax, "an Object line does not end with '{'");
             ReadObjectChunk();
+        } else if (t.IsFirst("CodePage", 2)) {
+            ReadCodePage();
         } else {
+            // A lone '}' here closes nothing: a chunk above lost its '{'
+            // line, or ended early at a '}' that was meant for a block inside.
+            if (count == 1 && t.IsToken(0, "}")) Warn(kStrayBrace, m_tokens.LineNumber(), "a '}' that closes no chunk");
             SkipChunk(count);
         }
     }
@@ -98,14 +200,21 @@ void LoaderMQO::ReadChunks()
 bool LoaderMQO::ReadMaterials()
 {
     const StringSeparator& t = m_tokens;
+    const std::uint64_t start = m_tokens.LineNumber();
+    const int announced = t.TokenAsInt(1);
+    std::uint64_t read = 0;
     for (;;) {
         const int count = ReadLine();
-        if (count < 0) Fail(kMqoEndOfFile, "the file ends inside the Material chunk");
+        if (count < 0) Fail(kMqoEndOfFile, "the file ends inside the Material chunk begun on line " + std::to_string(start));
         if (count == 0) continue;
-        if (t.IsFirst("}", 1)) return true;
+        if (t.IsFirst("}", 1)) {
+            CheckCount("the Material chunk", announced, read, start);
+            return true;
+        }
 
+        ++read;
         CMaterial mat;
-        mat.m_name = std::string(t.Token(0));
+        mat.m_name = Name(t.Token(0), "material name");
         int s = 1;
         // 1: the attribute is there with its parentheses; -1: it is there but
         // a parenthesis is missing; 0: not this attribute.
@@ -124,7 +233,7 @@ bool LoaderMQO::ReadMaterials()
         auto text = [&](std::string& field, const char* name) {
             const int r = simple(name);
             if (r == 1) {
-                field = std::string(t.Token(s + 2));
+                field = Name(t.Token(s + 2), "file name");
                 s += 4;
             }
             return r;
@@ -168,7 +277,8 @@ void LoaderMQO::ReadObjectChunk()
     const std::size_t existing = m_scene.m_models.size();
     m_scene.m_models.emplace_back();
     CModel& model = m_scene.m_models.back();
-    if (t.Count() >= 3) model.m_name = std::string(t.Token(1));
+    if (t.Count() >= 3) model.m_name = Name(t.Token(1), "object name");
+    m_objectName = EscapeControlCharacters(model.m_name);
     bool ok = false;
     try {
         ok = ReadObject(model);
@@ -199,9 +309,12 @@ void LoaderMQO::ReadObjectChunk()
 bool LoaderMQO::ReadObject(CModel& model)
 {
     const StringSeparator& t = m_tokens;
+    const std::uint64_t start = m_tokens.LineNumber();
     for (;;) {
         const int count = ReadLine();
-        if (count < 0) Fail(kMqoEndOfFile, "the file ends inside an Object chunk");
+        if (count < 0)
+            Fail(kMqoEndOfFile, "the file ends inside object \"" + Cp932ToUtf8(m_objectName) + "\" begun on line " +
+                                    std::to_string(start));
         if (t.IsFirst("}", 1)) return true;
         if (t.IsFirst("facet", 2)) {
             model.m_facet = t.TokenAsFloat(1);
@@ -227,10 +340,16 @@ bool LoaderMQO::ReadVertices(CModel& model)
     const int announced = t.TokenAsInt(1);
     const std::uint64_t room = (m_tokens.FileSize() - std::min(m_tokens.FileSize(), m_tokens.LineEndOffset())) / 6;
     if (announced > 0) ReserveLarge(model.m_vertices, std::min<std::uint64_t>(static_cast<std::uint64_t>(announced), room));
+    const std::uint64_t start = m_tokens.LineNumber();
+    const std::size_t before = model.m_vertices.size();
     for (;;) {
         const int count = ReadLine();
-        if (count < 0) Fail(kMqoEndOfFile, "the file ends inside a vertex block");
-        if (t.IsFirst("}", 1)) return true;
+        if (count < 0) Fail(kMqoEndOfFile, "the file ends inside the vertex block begun on line " + std::to_string(start));
+        if (t.IsFirst("}", 1)) {
+            CheckCount(("the vertex block of object \"" + m_objectName + "\"").c_str(), announced,
+                       model.m_vertices.size() - before, start);
+            return true;
+        }
         if (count < 3) continue;
         CVertex v;
         v.m_pos = {t.TokenAsFloat(0), t.TokenAsFloat(1), t.TokenAsFloat(2)};
@@ -250,15 +369,31 @@ bool LoaderMQO::ReadFaces(CModel& model)
     const int announced = t.TokenAsInt(1);
     const std::uint64_t room = (m_tokens.FileSize() - std::min(m_tokens.FileSize(), m_tokens.LineEndOffset())) / 10;
     if (announced > 0) ReserveLarge(model.m_faces, std::min<std::uint64_t>(static_cast<std::uint64_t>(announced), room));
+    const std::uint64_t start = m_tokens.LineNumber();
+    std::uint64_t read = 0, wide = 0;
+    // Dropped lines are not errors, but the user hears of them.
+    auto drop = [this] { Warn(kUnreadableFace, m_tokens.LineNumber(), "a face line that cannot be read was dropped"); };
     for (;;) {
         const int count = ReadLine();
-        if (count < 0) Fail(kMqoEndOfFile, "the file ends inside a face block");
+        if (count < 0) Fail(kMqoEndOfFile, "the file ends inside the face block begun on line " + std::to_string(start));
         if (count == 0) continue;
-        if (t.IsFirst("}", 1)) return true;
+        if (t.IsFirst("}", 1)) {
+            CheckCount(("the face block of object \"" + m_objectName + "\"").c_str(), announced, read, start);
+            if (wide > 0)
+                Warn(kWideFace, start,
+                     "object \"" + m_objectName + "\": " + std::to_string(wide) +
+                         (wide == 1 ? " face has" : " faces have") + " more than four corners; only the first four are kept");
+            return true;
+        }
 
+        ++read;
         const std::int64_t n = t.TokenAsInt(0);
         if (!t.IsToken(1, "V") || count < n + 4) Fail(kMqoSyntax, "a face line without V( ... ) or with too few numbers");
-        if (!is(2, "(") || !is(n + 3, ")")) continue;  // dropped, not an error
+        if (!is(2, "(") || !is(n + 3, ")") || n < 2) {
+            drop();
+            continue;
+        }
+        if (n > CFace::kMaxCorners) ++wide;
 
         CFace face;
         const int kept = static_cast<int>(std::clamp<std::int64_t>(n, 0, CFace::kMaxCorners));
@@ -267,13 +402,21 @@ bool LoaderMQO::ReadFaces(CModel& model)
         std::int64_t s = n + 4;
         face.m_material = m_materialBase;
         if (is(s, "M") && count >= s + 4) {
-            if (!is(s + 1, "(") || !is(s + 3, ")")) continue;
+            if (!is(s + 1, "(") || !is(s + 3, ")")) {
+                drop();
+                continue;
+            }
             face.m_material = AddWrapping(t.TokenAsInt(static_cast<int>(s + 2)), m_materialBase);
             s += 4;
         }
         if (is(s, "UV") && count >= s + 2 * n + 3) {
-            if (!is(s + 1, "(") || !is(s + 2 * n + 2, ")")) continue;
+            if (!is(s + 1, "(") || !is(s + 2 * n + 2, ")")) {
+                drop();
+                continue;
+            }
             for (int k = 0; k < kept; ++k) face.AddUV({asFloat(s + 2 + 2 * k), asFloat(s + 3 + 2 * k)});
+        } else if (is(s, "UV")) {
+            Warn(kUnreadableFace, m_tokens.LineNumber(), "the UV part of a face line cannot be read; the face has no UVs");
         }
         model.m_faces.push_back(face);
     }
@@ -284,10 +427,16 @@ void LoaderMQO::SkipChunk(int count)
     const StringSeparator& t = m_tokens;
     auto binary = [&t](int c) { return c >= 3 && t.IsToken(c - 3, "[") && t.IsToken(c - 1, "]"); };
     if (count >= 1 && t.IsToken(count - 1, "{")) {
+        // Named in the message when the file ends inside (a Thumbnail cut
+        // short in its rows, say).
+        const std::string name = count > 1 ? Echo(t.Token(0)) : std::string();
+        const std::uint64_t start = m_tokens.LineNumber();
         std::int64_t depth = 1;
         while (depth > 0) {
             const int c = ReadLine();
-            if (c < 0) Fail(kMqoEndOfFile, "the file ends inside a chunk");
+            if (c < 0)
+                Fail(kMqoEndOfFile, "the file ends inside the " + (name.empty() ? std::string() : name + " ") +
+                                        "chunk begun on line " + std::to_string(start));
             if (c == 0) continue;
             if (t.IsToken(c - 1, "{"))
                 ++depth;
@@ -337,9 +486,9 @@ bool LoaderMQO::BuildMesh(CModel& model)
     model.m_faces.resize(kept);
     m_droppedFaces += dropped;
     if (dropped > 0) {
-        m_warnings.push_back("object \"" + model.m_name + "\": " + std::to_string(dropped) +
-                             (dropped == 1 ? " face refers" : " faces refer") +
-                             " to vertices outside its vertex list and " + (dropped == 1 ? "was" : "were") + " dropped");
+        Warn(kOtherWarning, 0,
+             "object \"" + m_objectName + "\": " + std::to_string(dropped) + (dropped == 1 ? " face refers" : " faces refer") +
+                 " to vertices outside its vertex list and " + (dropped == 1 ? "was" : "were") + " dropped");
     }
 
     const int axes = model.m_mirror;
@@ -348,7 +497,7 @@ bool LoaderMQO::BuildMesh(CModel& model)
             if (!(axes & bit)) continue;
             const std::size_t v0 = model.m_vertices.size(), f0 = model.m_faces.size();
             if (v0 > static_cast<std::size_t>(INT_MAX) / 2) {
-                m_warnings.push_back("object \"" + model.m_name + "\" is too large to mirror");
+                Warn(kOtherWarning, 0, "object \"" + m_objectName + "\" is too large to mirror");
                 break;
             }
             model.m_vertices.reserve(v0 * 2);
@@ -409,6 +558,8 @@ MqoImportResult LoadMQOStream(CKinovela& scene, const CTimeline& timeline, std::
             result.message = Describe(result.code, displayName, result.line, loader.FailureReason());
         }
         result.warnings = loader.Warnings();
+        result.formatVersion = loader.FormatVersion();
+        if (!result.formatVersion.empty()) result.codePage = loader.Utf8() ? "utf8" : "932";
     }
     result.ok = result.code == kMqoOk;
     result.modelsAdded = scene.m_models.size() - result.firstNewModel;

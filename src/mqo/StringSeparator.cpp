@@ -52,7 +52,7 @@ int StringSeparator::Split(std::string_view line)
     // non-empty exactly when i > start.
     while (i < n) {
         const auto c = static_cast<unsigned char>(data[i]);
-        if (IsShiftJisLeadByte(c)) {
+        if (m_shiftJisPairs && IsShiftJisLeadByte(c)) {
             i += (i + 1 < n) ? 2 : 1;
             continue;
         }

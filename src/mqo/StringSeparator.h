@@ -38,11 +38,18 @@ public:
     float TokenAsFloat(int i) const { return static_cast<float>(TokenAsDouble(i)); }
     int TokenAsInt(int i) const;
 
+    // Whether a Shift_JIS lead byte takes the next byte with it (the
+    // default). UTF-8 text has no such pairs: its multi-byte sequences never
+    // hold an ASCII byte, but many of their bytes are Shift_JIS lead bytes,
+    // which would swallow a closing quote or blank after them.
+    void SetShiftJisPairs(bool on) { m_shiftJisPairs = on; }
+
 protected:
     std::vector<std::string_view> m_tokens;
     int m_count = 0;  // -1 once the end of the input was reached
     std::array<std::uint8_t, 128> m_separators{};
     char m_quote = '"';
+    bool m_shiftJisPairs = true;
 };
 
 // Reads lines from a file opened "rb" by the caller (not closed here) and

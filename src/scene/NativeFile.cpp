@@ -468,7 +468,7 @@ NativeReadResult Read(std::string_view data, const std::string& fileName, CKinov
     scene.m_selected = kNoModel;
     t.m_last = last;
     t.m_prevLast = last;
-    t.m_fps = fps;
+    t.m_fps = SaneFrameRate(fps);
     scene.ClearHistory(t, true);
     scene.UpdateDerived();
     result.ok = true;

@@ -47,11 +47,12 @@ inline constexpr const char* kUntitled = "無題";
 inline constexpr const char* kCancelCaption = "キャンセル";
 inline constexpr const char* kHomePage = "https://www.metaseq.net/";
 // The file dialogs' type lists. Qt separates the patterns of one type by
-// spaces, so "*.kvl;*.mqo" is written "*.kvl *.mqo".
+// spaces, so "*.kvl;*.mqo" is written "*.kvl *.mqo". The Metasequoia type
+// names the text format versions that are read.
 inline constexpr const char* kOpenFilter =
-    "全ての形式(*.kvl *.mqo);;Kinovelaファイル(*.kvl);;Metasequoiaファイル(*.mqo)";
+    "全ての形式(*.kvl *.mqo);;Kinovelaファイル(*.kvl);;Metasequoiaファイル Ver1.0/1.1(*.mqo)";
 // The tree's add-model dialog.
-inline constexpr const char* kModelFilter = "Metasequoiaファイル(*.mqo)";
+inline constexpr const char* kModelFilter = "Metasequoiaファイル Ver1.0/1.1(*.mqo)";
 inline constexpr const char* kSaveFilter =
     "Kinovelaファイル(*.kvl);;Shockwave3Dファイル(*.w3d);;DirectXファイル(*.x);;Kino3Dファイル(*.k3d);;"
     "RayTrans Libraryファイル(*.mqs);;VRML97ファイル(*.wrl);;Hot Soup Processorファイル(*.mx);;"

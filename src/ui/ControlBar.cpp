@@ -324,8 +324,7 @@ float ControlBar::ReadFrameRate(bool fromSelection)
         text = m_fps->currentText();
     else if (m_fps->currentIndex() >= 0)
         text = m_fps->itemText(m_fps->currentIndex());
-    const auto v = static_cast<float>(ParseAtof(text.toStdString()));
-    return v > 0 && std::isfinite(v) ? v : 30.0f;
+    return SaneFrameRate(static_cast<float>(ParseAtof(text.toStdString())));
 }
 
 void ControlBar::ShowRate(const std::string& text)

@@ -492,7 +492,8 @@ void MainWindow::ShowResult(const DocResult& r)
     // Stopped by the user: nothing happened, and nothing to say.
     if (r.cancelled) return;
     if ((!r.ok || !r.message.empty()) && !r.shown) ShowMessage(r.message);
-    for (const std::string& w : r.warnings) statusBar()->showMessage(QString::fromStdString(w), 8000);
+    // One line for all of them: one message each would leave only the last.
+    if (!r.warnings.empty()) statusBar()->showMessage(QString::fromStdString(r.WarningSummary()), 20000);
 }
 
 void MainWindow::ShowMessage(const std::string& text)

@@ -113,6 +113,34 @@ TEST_F(Script, ABadLineStopsEverythingAndWritesNothing)
     }
 }
 
+TEST_F(Script, FrameRateIsHeldToItsRange)
+{
+    struct Case {
+        const char* value;
+        float fps;
+    };
+    for (const Case& c : {Case{"1e-45", 0.01f}, Case{"0.001", 0.01f}, Case{"1e20", 1000.0f}, Case{"1000.5", 1000.0f},
+                          Case{"0", 30.0f}, Case{"-3", 30.0f}, Case{"0.5", 0.5f}}) {
+        const ScriptResult r = Run(std::string("open arm.mqo\nfps ") + c.value + "\nexport a.wrl\nsave out.kvl\n");
+        ASSERT_TRUE(r.ok) << r.error;
+        CKinovela s;
+        CTimeline t;
+        ASSERT_TRUE(Saved(r, s, t));
+        EXPECT_EQ(t.m_fps, c.fps) << c.value;
+        ASSERT_EQ(r.exports.size(), 1u);
+        EXPECT_EQ(r.exports[0].timeline.m_fps, c.fps) << c.value;
+    }
+}
+
+TEST_F(Script, ErrorsEchoControlCharactersEscaped)
+{
+    const ScriptResult r = Run("select \"a\x1b[2J\tb\x01\x7f\"\n");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "test.kvs:1: no model is named \"a\\x1b[2J\\tb\\x01\\x7f\"");
+    const ScriptResult u = Run("\x1b]0;title\x07\n");
+    EXPECT_EQ(u.error, "test.kvs:1: unknown command: \\x1b]0;title\\x07");
+}
+
 TEST_F(Script, OpenErrorsAreReadable)
 {
     const std::string bad = dir.File("手.kvl");

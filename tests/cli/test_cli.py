@@ -142,11 +142,11 @@ class CliTest(unittest.TestCase):
     def test_mqo_errors_name_the_line(self):
         bad = self.path("invalid_version.mqo")
         with open(bad, "wb") as f:
-            f.write(b"Metasequoia Document\r\nFormat Text Ver 1.1\r\nEof\r\n")
+            f.write(b"Metasequoia Document\r\nFormat Text Ver 2.0\r\nEof\r\n")
         code, out, err = run("info", bad)
         self.assertEqual(code, 1)
         self.assertIn("invalid_version.mqo:2:", err)
-        self.assertIn("Format Text Ver 1.0", err)
+        self.assertIn('the document is "Format Text Ver 2.0"', err)
         code, _, err = run("convert", bad, self.path("out.kvl"))
         self.assertEqual(code, 1)
         self.assertFalse(os.path.exists(self.path("out.kvl")), "nothing is written after a failed read")

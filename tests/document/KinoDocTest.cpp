@@ -589,6 +589,27 @@ TEST_F(Document, ControlBarFieldsEditThePose)
     EXPECT_EQ(t.m_fps, 24.0f);
 }
 
+TEST_F(Document, DamagedDocumentsReportEveryWarningOnOneLine)
+{
+    // Two objects whose vertex blocks announce more vertices than they hold.
+    std::string text = kThreeModels;
+    for (std::size_t at = 0, n = 0; n < 2; ++n) {
+        at = text.find("vertex 3 {", at);
+        text.replace(at, 10, "vertex 4 {");
+    }
+    test::WriteFile(mqo, text);
+    const DocResult r = doc.OnOpenDocument(mqo);
+    ASSERT_TRUE(r.ok);
+    EXPECT_TRUE(r.message.empty());
+    ASSERT_EQ(r.warnings.size(), 2u);
+    EXPECT_EQ(r.warnings[0], "line 4: the vertex block of object \"a\" announces 4 but 3 were read");
+    EXPECT_EQ(r.WarningSummary(), "警告 2 件: " + r.warnings[0] + " / " + r.warnings[1]);
+    EXPECT_EQ(DocResult{}.WarningSummary(), "");
+    DocResult one;
+    one.warnings = {"only"};
+    EXPECT_EQ(one.WarningSummary(), "only");
+}
+
 TEST_F(Document, TreeCommands)
 {
     Load(kNoModel);

@@ -115,6 +115,12 @@ TEST(VrmlWriter, WholeWorldWithCameraAndInterpolators)
     EXPECT_TRUE(Has(one, "\tcycleInterval 0.050000\n"));
     EXPECT_TRUE(Has(one, "DEF PI_arm PositionInterpolator {\n\tkey [ 0.0 ]\n\tkeyValue [\n\t\t0.000000 0.000000 0.000000,\n\t]\n}\n"));
     EXPECT_EQ(Count(one, "\tkey [ 0.0 ]\r\n"), 5u);
+    // A rate below the program's range counts as its least, so the cycle
+    // stays finite (1e-45 gave "inf").
+    t.m_fps = 1e-45f;
+    ASSERT_TRUE(WriteVrmlFile(scene, t, dir.File("world.wrl"), o, {}).ok);
+    EXPECT_TRUE(Has(ReadFile(dir.File("world.wrl")), "\tcycleInterval 100.000000\n"));
+    t.m_fps = 20;
 
     // Matrix or no keys: no sensor, interpolators or routes; camera off: no nest.
     o.keyType = 1;

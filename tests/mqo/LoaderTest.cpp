@@ -45,7 +45,7 @@ TEST_F(Loader, EmptyDocumentAddsTheDefaultMaterial)
 
 TEST_F(Loader, HeaderChecks)
 {
-    MqoImportResult r = Import("Metasequoia Document\nFormat Text Ver 1.1\n" + MqoObject("a", kCube, kCubeFaces));
+    MqoImportResult r = Import("Metasequoia Document\nFormat Text Ver 1.2\n" + MqoObject("a", kCube, kCubeFaces));
     EXPECT_EQ(r.code, kMqoBadFormat);
     EXPECT_EQ(r.line, 2u);
     EXPECT_NE(r.message.find("test.mqo:2:"), std::string::npos) << r.message;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "TestUtil.h"
@@ -274,6 +275,23 @@ TEST_F(CorruptFile, FrameRangeMustFitTheModels)
     EXPECT_TRUE(Read().ok);
     Put(kCameraCount, 0);
     EXPECT_FALSE(Read().ok) << "a scene needs its camera pose";
+}
+
+TEST_F(CorruptFile, FrameRateIsHeldToItsRange)
+{
+    constexpr std::size_t kFps = 36;  // after the list id and material id counters
+    ASSERT_EQ(bytes.substr(kFps, 4), std::string("\0\0\xF0\x41", 4)) << "30.0f";
+    const std::pair<float, float> cases[] = {{1e-45f, 0.01f}, {1e20f, 1000.0f}, {0.0f, 30.0f},
+                                             {-2.0f, 30.0f},  {NAN, 30.0f},     {12.5f, 12.5f}};
+    for (const auto& [stored, expected] : cases) {
+        char raw[4];
+        std::memcpy(raw, &stored, 4);
+        bytes.replace(kFps, 4, raw, 4);
+        CKinovela s;
+        CTimeline t;
+        ASSERT_TRUE(ReadNativeData(bytes, "rate.kvl", s, t).ok);
+        EXPECT_EQ(t.m_fps, expected) << stored;
+    }
 }
 
 TEST(NativeFile, WriteFailuresAreReported)
