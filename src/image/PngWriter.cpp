@@ -33,9 +33,11 @@ bool EncodeRows(png_structp png, png_infop info, int width, int height, const st
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    // Rendered frames come in runs: a fast level keeps a sequence quick to
-    // write for a few percent more bytes.
+    // Rendered frames come in runs: a fast level and the one "up" filter
+    // (instead of trying all five on every row) take the encoding from most
+    // of a frame's cost to a fraction of it, for a few percent more bytes.
     png_set_compression_level(png, 3);
+    png_set_filter(png, 0, PNG_FILTER_UP);
     png_write_info(png, info);
     for (int y = 0; y < height; ++y) {
         const std::uint32_t* src = pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
