@@ -537,6 +537,21 @@ void Geometry::Run(const Command& c, std::uint64_t first, std::uint64_t last)
     }
 }
 
+// The preview's own stage set-up, drawn without the general combiner:
+// texture times diffuse for colour and alpha, then specular, then source-
+// alpha blending or none.
+bool IsStandardStage(const StageConstants& k)
+{
+    const auto textureTimesDiffuse = [](std::uint32_t op, std::uint32_t a1, std::uint32_t a2) {
+        const auto diffuse = [](std::uint32_t a) { return a == kArgDiffuse || a == kArgCurrent; };
+        return op == kOpModulate && ((a1 == kArgTexture && diffuse(a2)) || (diffuse(a1) && a2 == kArgTexture));
+    };
+    const bool blendOk = !k.blend || (k.srcBlend == kBlendSrcAlpha && k.destBlend == kBlendInvSrcAlpha) ||
+                         (k.srcBlend == kBlendOne && k.destBlend == kBlendZero);
+    return blendOk && textureTimesDiffuse(k.colorOp, k.colorArg1, k.colorArg2) &&
+           textureTimesDiffuse(k.alphaOp, k.alphaArg1, k.alphaArg2);
+}
+
 }  // namespace
 
 void Bins::Reset(int bandCount)
@@ -618,6 +633,7 @@ StageConstants MakeConstants(const DrawState& s)
     k.blend = s.alphaBlendEnable != 0;
     k.srcBlend = s.srcBlend;
     k.destBlend = s.destBlend;
+    k.standardStage = IsStandardStage(k);
     return k;
 }
 

@@ -86,6 +86,9 @@ struct StageConstants {
     bool blend = false;
     std::uint32_t srcBlend = kBlendOne, destBlend = kBlendZero;
     bool needsTexCoord = false;  // a texture is sampled
+    // Texture times diffuse for colour and alpha, source-alpha blending or
+    // none: the preview's own set-up, which the fill step draws directly.
+    bool standardStage = false;
 };
 
 StageConstants MakeConstants(const DrawState& s);

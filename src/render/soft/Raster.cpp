@@ -153,21 +153,6 @@ private:
     bool m_linear;
 };
 
-// The preview's own stage set-up, drawn without the general combiner:
-// texture times diffuse for colour and alpha, then specular, then source-
-// alpha blending or none.
-bool IsStandardStage(const StageConstants& k)
-{
-    const auto textureTimesDiffuse = [](std::uint32_t op, std::uint32_t a1, std::uint32_t a2) {
-        const auto diffuse = [](std::uint32_t a) { return a == kArgDiffuse || a == kArgCurrent; };
-        return op == kOpModulate && ((a1 == kArgTexture && diffuse(a2)) || (diffuse(a1) && a2 == kArgTexture));
-    };
-    const bool blendOk = !k.blend || (k.srcBlend == kBlendSrcAlpha && k.destBlend == kBlendInvSrcAlpha) ||
-                         (k.srcBlend == kBlendOne && k.destBlend == kBlendZero);
-    return blendOk && textureTimesDiffuse(k.colorOp, k.colorArg1, k.colorArg2) &&
-           textureTimesDiffuse(k.alphaOp, k.alphaArg1, k.alphaArg2);
-}
-
 template <bool kTextured, bool kSpecular>
 inline void ShadeStandard(const StageConstants& k, const Targets& tg, std::size_t index, bool linear, float r, float g,
                           float b, float a, float sr, float sg, float sb, float u, float v)
@@ -204,7 +189,6 @@ void FillTriangle(const TriangleRecord& t, const StageConstants& k, int bandTop,
     if (ys > ye) return;
     constexpr int n = 6 + (kSpecular ? 3 : 0) + (kTextured ? 2 : 0);
     constexpr int uvAt = kSpecular ? 9 : 6;
-    const bool standard = IsStandardStage(k);
     const bool linear = (t.flags & kLinearFilter) != 0;
     const bool zTest = k.zTest && tg.depth, zWrite = k.zWrite && tg.depth;
     const Writer writer(k, tg, t.flags);
@@ -242,7 +226,7 @@ void FillTriangle(const TriangleRecord& t, const StageConstants& k, int bandTop,
                 u = (row[uvAt] + fdx * t.dx[uvAt]) * w;
                 v = (row[uvAt + 1] + fdx * t.dx[uvAt + 1]) * w;
             }
-            if (standard) {
+            if (k.standardStage) {
                 ShadeStandard<kTextured, kSpecular>(k, tg, index, linear, c[0], c[1], c[2], c[3],
                                                     kSpecular ? c[4] : 0.0f, kSpecular ? c[5] : 0.0f,
                                                     kSpecular ? c[6] : 0.0f, u, v);
