@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -363,6 +364,31 @@ TEST(SoftDevice, ManyThreadsDrawTheSamePictureAsOne)
     const std::vector<std::uint32_t> one = render(1);
     EXPECT_EQ(render(2), one);
     EXPECT_EQ(render(3), one);
+}
+
+TEST(SoftDevice, WildCoordinatesDrawNothingWrong)
+{
+    // Corners a damaged file can hold: infinities, NaN, huge values, and a
+    // triangle far beyond the picture. None may crash or stray outside it.
+    Canvas c;
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const float wild[] = {inf, -inf, nan, 1e30f, -1e30f, 3e9f, 0.0f, 0.5f};
+    std::vector<ModelVertex> v;
+    for (float a : wild)
+        for (float b : wild)
+            for (float z : {0.5f, nan, inf}) {
+                v.push_back(ModelVertex{a, b, z, 0, 0, 1, 0xFFFFFFFFu, 0, a, b});
+                v.push_back(ModelVertex{b, 0.25f, 0.5f, 0, 0, 1, 0xFFFFFFFFu, 0, b, a});
+                v.push_back(ModelVertex{-0.5f, a, 0.5f, 0, 0, 1, 0xFFFFFFFFu, 0, 0, 0});
+            }
+    c.device.SetTexture(0, HalfTexture(c.device));
+    c.device.SetTransform(TransformState::Projection, Matrix4::PerspectiveFovRH(1.0f, 1.0f, 0.1f, 100.0f));
+    const Surface& s = c.Frame([&] {
+        c.Draw(v, PrimitiveType::TriangleList, static_cast<std::uint32_t>(v.size() / 3));
+        c.Draw(v, PrimitiveType::LineList, static_cast<std::uint32_t>(v.size() / 2));
+        c.Draw(v, PrimitiveType::TriangleFan, static_cast<std::uint32_t>(v.size() - 2));
+    });
+    EXPECT_EQ(s.pixels.size(), 32u * 32u);
 }
 
 TEST(SoftDevice, RefusesWhatItCannotDo)

@@ -226,6 +226,10 @@ bool Geometry::SetUp(const Vertex& v0, const Vertex& v1, const Vertex& v2, bool 
         iw[i] = 1.0f / v[i]->w;
         sx[i] = (v[i]->x * iw[i] + 1.0f) * m_halfW;
         sy[i] = (1.0f - v[i]->y * iw[i]) * m_halfH;
+        // Inside the guard band after clipping; anything else (a NaN or an
+        // infinity from wild coordinates) is dropped before it reaches the
+        // integer edge functions.
+        if (!(std::fabs(sx[i]) < 1.0e6f && std::fabs(sy[i]) < 1.0e6f)) return false;
         X[i] = std::llrint(sx[i] * static_cast<float>(kSubPixel));
         Y[i] = std::llrint(sy[i] * static_cast<float>(kSubPixel));
     }
