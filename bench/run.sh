@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Release benchmarks of the scene core, then whole-process wall time and peak
 # memory of `kinovela-cli info` on the 68 MB .mqo beside `assimp info -r` on
-# the same mesh as OBJ, measured in the same run.
+# the same mesh as OBJ, measured in the same run; the previews' frame cost;
+# and the frame rate of `kinovela-cli render` on the sample.
 #   bench/run.sh [RUNS]     (RUNS whole-process runs of each tool, default 5)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -54,3 +55,26 @@ if [[ -x $build/bench/kinovela_gl_bench ]] && command -v xvfb-run >/dev/null; th
   echo "OpenGL frames, llvmpipe:"
   xvfb-run -a -s "-screen 0 640x480x24" "$build/bench/kinovela_gl_bench"
 fi
+
+# The Direct3D preview on the software device (one and two threads) against
+# the OpenGL preview on llvmpipe, 500,000 quads at 1280 x 720, their
+# repetitions interleaved so that they share whatever else the machine does.
+echo
+echo "Direct3D preview (software device) against OpenGL (llvmpipe), 1280 x 720:"
+render_bench=(env "KINOVELA_BENCH_DATA=$data" "$build/bench/kinovela_render_bench" --benchmark_repetitions=5
+  --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true)
+if command -v xvfb-run >/dev/null; then
+  xvfb-run -a -s "-screen 0 640x480x24" "${render_bench[@]}"
+else
+  "${render_bench[@]}"
+fi
+
+# kinovela-cli render on the sample: 60 frames of 640 x 360 written as PNG,
+# start-up and reading included.
+frames=$(mktemp -d)
+trap 'rm -f "$stats"; rm -rf "$frames"' EXIT
+echo
+line=$(measure "kinovela-cli render, 60 frames" "$build/src/kinovela-cli" render samples/robot_arm.mqo \
+  "$frames/f.png" --frames 0-59 --size 640x360)
+echo "$line"
+awk '{ printf "  %.1f frames per second (best run), %.1f (median run)\n", 60 / $6, 60 / $9 }' <<<"$line"

@@ -6,16 +6,12 @@
 
 namespace kinovela::cli {
 
-namespace {
-// Files smaller than this load in a blink; a progress line would only flicker.
-constexpr std::uint64_t kShowFrom = 4u << 20;
-}  // namespace
-
-TerminalProgress::TerminalProgress(std::string verb, std::string file) : m_label(std::move(verb) + " " + file)
+TerminalProgress::TerminalProgress(std::string verb, std::string file, std::uint64_t showFrom)
+    : m_label(std::move(verb) + " " + file), m_showFrom(showFrom)
 {
     if (!::isatty(STDERR_FILENO)) return;
     m_fn = [this](std::uint64_t done, std::uint64_t total) {
-        if (total < kShowFrom) return;
+        if (total < m_showFrom) return;
         const int percent = static_cast<int>(done >= total ? 100 : done * 100 / total);
         if (percent == m_lastPercent) return;
         m_lastPercent = percent;

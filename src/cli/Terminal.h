@@ -11,7 +11,9 @@ namespace kinovela::cli {
 class TerminalProgress {
 public:
     // `verb` and `file` make the label, for example "Reading big.mqo".
-    TerminalProgress(std::string verb, std::string file);
+    // Nothing is shown for totals below `showFrom` (a few megabytes of a
+    // file by default, which load in a blink).
+    TerminalProgress(std::string verb, std::string file, std::uint64_t showFrom = 4u << 20);
     ~TerminalProgress();
     TerminalProgress(const TerminalProgress&) = delete;
     TerminalProgress& operator=(const TerminalProgress&) = delete;
@@ -22,6 +24,7 @@ public:
 private:
     std::string m_label;
     ProgressFn m_fn;
+    std::uint64_t m_showFrom;
     bool m_shown = false;
     int m_lastPercent = -1;
 };

@@ -9,6 +9,7 @@
 
 #include "cli/ExportArgs.h"
 #include "cli/InfoCommand.h"
+#include "cli/RenderCommand.h"
 #include "cli/SceneFiles.h"
 #include "cli/Script.h"
 #include "cli/Terminal.h"
@@ -36,6 +37,11 @@ constexpr const char* kUsage =
     "      through the libShockwave3D.so converter), .mx (Hot Soup Processor),\n"
     "      .mqs (RayTrans Library), .h (C header).\n"
     "%s"
+    "  kinovela-cli render SCENE OUT.png [--frame N | --frames A-B] [--size WxH]\n"
+    "                      [--camera-reset] [--threads N]\n"
+    "      Draw frames of a .mqo or .kvl scene as the editor's DirectX view does\n"
+    "      (frame 0 and 640x480 unless told); a range writes OUT-0000.png,\n"
+    "      OUT-0001.png, ... for its frames in order.\n"
     "  kinovela-cli run SCRIPT [--out FILE.kvl]\n"
     "      Run a command script (see the README); --out saves the final scene.\n"
     "  kinovela-cli --help | --version\n"
@@ -153,6 +159,15 @@ int Convert(const std::vector<std::string>& args)
     return 0;
 }
 
+int Render(const std::vector<std::string>& args)
+{
+    cli::RenderOptions options;
+    const std::string problem = cli::ParseRenderArgs(args, options);
+    if (!problem.empty()) return Usage(problem);
+    options.textureFolders = g_textureFolders;
+    return cli::RunRender(options);
+}
+
 int RunCommand(const std::vector<std::string>& args)
 {
     std::string script, out;
@@ -206,6 +221,7 @@ int Run(int argc, char** argv)
     if (cmd == "convert") return Convert(args);
     if (cmd == "run") return RunCommand(args);
     if (cmd == "export") return Export(args);
+    if (cmd == "render") return Render(args);
     return Usage("unknown command: " + cmd);
 }
 

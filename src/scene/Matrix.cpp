@@ -63,6 +63,18 @@ Matrix4 Matrix4::RotationZ(float a)
     return r;
 }
 
+Matrix4 Matrix4::PerspectiveFovRH(float fovY, float aspect, float zNear, float zFar)
+{
+    const float yScale = 1.0f / std::tan(fovY * 0.5f);
+    Matrix4 r;
+    r.m[0][0] = yScale / aspect;
+    r.m[1][1] = yScale;
+    r.m[2][2] = zFar / (zNear - zFar);
+    r.m[2][3] = -1.0f;
+    r.m[3][2] = zNear * zFar / (zNear - zFar);
+    return r;
+}
+
 Matrix4 operator*(const Matrix4& a, const Matrix4& b)
 {
     Matrix4 r;

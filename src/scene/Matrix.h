@@ -23,6 +23,9 @@ struct Matrix4 {
     static Matrix4 RotationX(float radians);
     static Matrix4 RotationY(float radians);
     static Matrix4 RotationZ(float radians);
+    // Right-handed perspective: the camera looks down -z; depth runs from 0
+    // at the near plane to 1 at the far plane. `fovY` in radians.
+    static Matrix4 PerspectiveFovRH(float fovY, float aspect, float zNear, float zFar);
 
     friend Matrix4 operator*(const Matrix4& a, const Matrix4& b);
     friend bool operator==(const Matrix4&, const Matrix4&) = default;

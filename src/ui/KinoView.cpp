@@ -1,6 +1,7 @@
 #include "ui/KinoView.h"
 
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QSurfaceFormat>
@@ -37,8 +38,20 @@ KinoView::KinoView(CKinoDoc& doc, IViewControls& controls, FrameRateMeter& meter
     : QOpenGLWidget(parent),
       m_doc(doc),
       m_renderer(doc.Scene(), doc.Timeline()),
+      m_direct3D(doc.Scene(), doc.Timeline()),
       m_interaction(doc, *this, controls, meter)
 {
+    m_showMessage = [this](const QString& text) { QMessageBox::warning(this, "Kinovela", text); };
+    // Shown once the event that raised it is over: a box inside a resize
+    // or paint would run the event loop in the middle of it.
+    m_direct3D.SetMessageHandler([this](const std::string& text) {
+        const QString message = QString::fromStdString(text);
+        QMetaObject::invokeMethod(this, [this, message] { if (m_showMessage) m_showMessage(message); },
+                                  Qt::QueuedConnection);
+    });
+    // Made before the OpenGL context, as the view always made it; a view
+    // without it still opens, with DirectX refused.
+    m_direct3D.InitDirect3D();
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(false);
     // Playback steps every ⌊1000 / fps⌋ ms; a coarse timer may be 5% late.
@@ -57,6 +70,7 @@ KinoView::~KinoView()
     // released into a context that no longer exists.
     if (context()) disconnect(context(), nullptr, this, nullptr);
     ContextGone();
+    m_direct3D.ReleaseDirect3D();
 }
 
 void KinoView::ContextGone()
@@ -82,6 +96,7 @@ void KinoView::resizeGL(int w, int h)
 {
     const qreal ratio = devicePixelRatioF();
     m_renderer.Resize(static_cast<int>(w * ratio), static_cast<int>(h * ratio));
+    m_direct3D.ResizeDirect3D(static_cast<int>(w * ratio), static_cast<int>(h * ratio));
 }
 
 void KinoView::paintGL()
@@ -92,7 +107,59 @@ void KinoView::paintGL()
         m_renderer.BuildSelectionBox();
         m_lastSelected = m_doc.Scene().m_selected;
     }
+    if (m_rendererMode == 1 && m_direct3D.Available()) {
+        if (m_direct3DStale) {
+            m_direct3D.RebuildModelBuffers();
+            m_direct3DStale = false;
+        }
+        m_direct3D.DrawDirect3D();
+        ShowDirect3DPicture();
+        return;
+    }
     m_renderer.Draw();
+}
+
+void KinoView::SetRendererMode(int mode)
+{
+    m_rendererMode = mode;
+    m_direct3D.BuildSelectionBox();
+    update();
+}
+
+void KinoView::ShowDirect3DPicture()
+{
+    const soft::Surface* picture = m_direct3D.Picture();
+    if (!picture || picture->width <= 0 || picture->height <= 0) return;
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    // An opaque window whatever alpha the picture holds.
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+    // Top row first from the window's top-left corner; a picture that kept
+    // its old size after a failed resize is stretched, as a present does.
+    glRasterPos2f(-1.0f, 1.0f);
+    glPixelZoom(static_cast<float>(viewport[2]) / static_cast<float>(picture->width),
+                -static_cast<float>(viewport[3]) / static_cast<float>(picture->height));
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glDrawPixels(picture->width, picture->height, GL_BGRA, GL_UNSIGNED_BYTE, picture->pixels.data());
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopAttrib();
 }
 
 bool KinoView::PickModel(int x, int y)
@@ -110,6 +177,7 @@ bool KinoView::PickModel(int x, int y)
 
 void KinoView::RebuildModelLists()
 {
+    m_direct3DStale = true;
     if (!m_contextReady) return;
     makeCurrent();
     m_renderer.RebuildModelLists();
@@ -120,6 +188,7 @@ void KinoView::RebuildModelLists()
 
 void KinoView::BuildSelectionBox()
 {
+    m_direct3D.BuildSelectionBox();
     if (!m_contextReady) return;
     makeCurrent();
     m_renderer.BuildSelectionBox();

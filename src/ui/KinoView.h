@@ -1,13 +1,17 @@
-// The 3D view: an OpenGL widget that draws the scene with GlRenderer and
+// The 3D view: an OpenGL widget that draws the scene with GlRenderer, or
+// shows the picture of the Direct3D preview on the software device, and
 // hands its mouse, wheel, key and timer events to ViewInteraction.
 #pragma once
 
 #include <QOpenGLWidget>
 #include <QTimer>
 
+#include <functional>
+
 #include "document/KinoDoc.h"
 #include "document/ViewInteraction.h"
 #include "render/gl/GlRenderer.h"
+#include "render/soft/Direct3DRenderer.h"
 
 namespace kinovela::ui {
 
@@ -35,6 +39,17 @@ public:
     int TimerInterval() const { return m_timer.isActive() ? m_timer.interval() : -1; }
     Qt::TimerType TimerType() const { return m_timer.timerType(); }
 
+    // Whether the Direct3D preview could be made when the view was created.
+    bool Direct3DAvailable() const { return m_direct3D.Available(); }
+    // 0 draws with OpenGL, 1 shows the Direct3D preview (when available).
+    void SetRendererMode(int mode);
+    int RendererMode() const { return m_rendererMode; }
+    // The Direct3D preview's last picture (null while it is unavailable).
+    const soft::Surface* Direct3DPicture() const { return m_direct3D.Picture(); }
+    // How the Direct3D preview's failure texts reach the user; called after
+    // the event that raised them, never inside a paint or resize.
+    std::function<void(const QString&)> m_showMessage;
+
     // IKinoView
     void OnUpdate(int hint) override;
 
@@ -57,9 +72,15 @@ protected:
 
 private:
     void ContextGone();
+    void ShowDirect3DPicture();
 
     CKinoDoc& m_doc;
     GlRenderer m_renderer;
+    Direct3DRenderer m_direct3D;
+    int m_rendererMode = 0;
+    // The Direct3D buffers are rebuilt when the preview next draws, so that
+    // a session in OpenGL never pays for them.
+    bool m_direct3DStale = true;
     ViewInteraction m_interaction;
     QTimer m_timer;
     int m_lastSelected = kNoModel;

@@ -104,6 +104,8 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
     splitter->setSizes({240, 1200});
     setCentralWidget(splitter);
     meter.Reset();
+    m_direct3DAvailable = m_view->Direct3DAvailable();
+    m_view->m_showMessage = [this](const QString& text) { m_showMessage(text); };
 
     m_controlBar->m_invalidate = [this] { m_view->update(); };
     m_controlBar->m_showRate = [this](const QString& text) { m_ratePane->setText(text); };
@@ -322,8 +324,7 @@ void MainWindow::CreateActions()
     Add(ID_RENDER_DIRECTX, [this] {
         if (m_direct3DAvailable) {
             m_rendererMode = 1;
-            m_view->BuildSelectionBox();
-            m_view->update();
+            m_view->SetRendererMode(1);
         } else {
             ShowMessage(kNoDirect3D);
             SelectOpenGL();
@@ -453,6 +454,7 @@ void MainWindow::UpdateActions()
 void MainWindow::SelectOpenGL()
 {
     m_rendererMode = 0;
+    m_view->SetRendererMode(0);
     m_view->BuildSelectionBox();
     m_view->update();
     if (QAction* a = Action(ID_RENDER_OPENGL)) a->setChecked(true);

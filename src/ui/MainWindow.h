@@ -90,7 +90,7 @@ public:
     std::function<int(const QString&)> m_askToSave;
     // A message box.
     std::function<void(const QString&)> m_showMessage;
-    // Direct3D 9 is not part of this build's platform.
+    // Whether the view made its Direct3D preview (the software device).
     bool m_direct3DAvailable = false;
 
 protected:

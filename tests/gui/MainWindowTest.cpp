@@ -297,7 +297,8 @@ TEST_F(Window, CommandsFollowTheDocumentsState)
     window->UpdateActions();
     EXPECT_TRUE(window->Action(ID_KEY_ADD)->isEnabled());
 
-    // No Direct3D here: the message, and OpenGL stays chosen.
+    // Without the Direct3D preview: the message, and OpenGL stays chosen.
+    window->m_direct3DAvailable = false;
     EXPECT_TRUE(window->RunCommand(ui::ID_RENDER_DIRECTX));
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages[0], QString::fromUtf8(ui::kNoDirect3D));
