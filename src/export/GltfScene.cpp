@@ -224,12 +224,15 @@ private:
         tinygltf::Material m;
         m.name = m_names.Take(m_options.safeNames ? SafeName(mat.m_name) : Cp932ToUtf8(mat.m_name));
         bool replaced = false;
-        auto unit = [&](float v) { return Tidy(std::clamp(Finite(v, replaced), 0.0f, 1.0f)); };
+        // Products in double, then the float nearest: 0.9 x 0.8 is written 0.72.
+        auto unit = [&](double a, double b) {
+            return Tidy(std::clamp(Finite(static_cast<float>(a * b), replaced), 0.0f, 1.0f));
+        };
         const float alpha = Finite(mat.m_col[3], replaced);
-        m.pbrMetallicRoughness.baseColorFactor = {unit(mat.m_col[0] * mat.m_dif), unit(mat.m_col[1] * mat.m_dif),
-                                                  unit(mat.m_col[2] * mat.m_dif), unit(alpha)};
-        m.emissiveFactor = {unit(mat.m_col[0] * mat.m_emi), unit(mat.m_col[1] * mat.m_emi),
-                            unit(mat.m_col[2] * mat.m_emi)};
+        m.pbrMetallicRoughness.baseColorFactor = {unit(mat.m_col[0], mat.m_dif), unit(mat.m_col[1], mat.m_dif),
+                                                  unit(mat.m_col[2], mat.m_dif), unit(alpha, 1)};
+        m.emissiveFactor = {unit(mat.m_col[0], mat.m_emi), unit(mat.m_col[1], mat.m_emi),
+                            unit(mat.m_col[2], mat.m_emi)};
         m.pbrMetallicRoughness.metallicFactor = 0.0;
         // A Blinn-Phong exponent to the roughness of the same highlight width.
         const double power = std::max(0.0, static_cast<double>(Finite(mat.m_power, replaced)));
@@ -550,8 +553,8 @@ void AddCamera(const CKinovela& scene, const GltfOptions& o, tinygltf::Model& mo
     c.name = node.name;
     const float fov = scene.m_fov > 0.0f && scene.m_fov < 180.0f ? scene.m_fov : 10.0f;
     c.perspective.yfov = fov / 180.0 * kPi;
-    c.perspective.znear = 100.0 * s;
-    c.perspective.zfar = 10000.0 * s;
+    c.perspective.znear = Tidy(100.0f * o.scale);
+    c.perspective.zfar = Tidy(10000.0f * o.scale);
     model.cameras.push_back(c);
     node.camera = static_cast<int>(model.cameras.size() - 1);
 }

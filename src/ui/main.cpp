@@ -42,22 +42,31 @@ int main(int argc, char** argv)
     kinovela::ui::MainWindow window(doc, meter, exportOptions);
     window.resize(1400, 900);
     window.showMaximized();
-    // kinovela [--grab OUT.png] [--measure SECONDS] [FILE...]
+    // kinovela [--grab OUT.png] [--frame N] [--measure SECONDS] [FILE...]
     //   --grab     draws the scene once, saves the 3D view as a picture and
     //              quits (thumbnails, checks);
+    //   --frame    shows frame N (clamped to the range) once the files are open;
     //   --measure  prints the time from start to the first drawn frame, then
     //              plays as fast as the view can draw for SECONDS and prints
     //              the drawing rate, and quits.
     const QStringList args = QApplication::arguments();
     QString grab;
     double measureSeconds = 0;
+    int startFrame = -1;
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == "--grab" && i + 1 < args.size())
             grab = args[++i];
+        else if (args[i] == "--frame" && i + 1 < args.size())
+            startFrame = std::max(0, args[++i].toInt());
         else if (args[i] == "--measure" && i + 1 < args.size())
             measureSeconds = std::max(0.1, args[++i].toDouble());
         else
             window.OpenFile(args[i]);
+    }
+    if (startFrame >= 0) {
+        scene.RecomputeAll(timeline);
+        timeline.m_current = std::min(startFrame, timeline.m_last);
+        doc.UpdateAllViews(kinovela::kHintNavigated);
     }
     long frames = -1;
     QElapsedTimer playing;
