@@ -11,7 +11,9 @@
 #include <string>
 
 #include "common/AtomicFile.h"
+#include "export/GltfWriter.h"
 #include "export/XWriter.h"
+#include "image/Textures.h"
 #include "mqo/LoaderMQO.h"
 #include "scene/NativeFile.h"
 
@@ -155,6 +157,37 @@ void BM_WriteXMatrix(benchmark::State& state) { WriteX(state, false); }
 void BM_WriteXMatrixSnprintf(benchmark::State& state) { WriteX(state, true); }
 BENCHMARK(BM_WriteXMatrix)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 BENCHMARK(BM_WriteXMatrixSnprintf)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+
+// The bench scene as .glb (the sheet's picture inside, the same 61-frame
+// animation as the .x above), in MB of file per second: the figure to set
+// beside the .x writer's.
+void BM_WriteGlb(benchmark::State& state)
+{
+    KvlFixture& f = Kvl();
+    if (!f.ok) {
+        state.SkipWithError("no input scene");
+        return;
+    }
+    CKinovela& scene = f.scene;
+    CTimeline& t = f.t;
+    scene.m_selected = 0;
+    t.m_current = 60;
+    scene.SetRotation(t, {10, 90, 0});
+    scene.AddKeyFrame(t, false, 60);
+    TextureSearch search;
+    search.documentFolders.push_back(std::filesystem::path(DataFile("quads.mqo")).parent_path().string());
+    LoadSceneTextures(scene, search, nullptr);
+    GltfOptions o;
+    const std::string path = (std::filesystem::temp_directory_path() / "kinovela-bench.glb").string();
+    for (auto _ : state) {
+        const ExportResult r = WriteGltfFile(scene, t, path, o);
+        if (!r.ok) state.SkipWithError(r.error.c_str());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * FileSize(path)));
+    state.counters["file_MB"] = static_cast<double>(FileSize(path)) / 1e6;
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_WriteGlb)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 
 // 200 models x 5,000 frames with a key every 40 frames: one million poses
 // per recompute, nearly all of them interpolated.

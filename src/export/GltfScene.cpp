@@ -10,6 +10,7 @@
 #include <set>
 
 #include "common/AtomicFile.h"
+#include "common/Memory.h"
 #include "common/TextCodec.h"
 #include "image/DibStream.h"
 #include "image/PngEncoder.h"
@@ -144,12 +145,10 @@ public:
         return static_cast<int>(m_model.accessors.size() - 1);
     }
 
-    // An accessor over a fresh view holding `values` (float vectors); vertex
-    // attributes name their target.
-    int AddFloats(const std::vector<float>& values, int type, int components, bool withBounds = false,
-                  int target = 0)
+    // An accessor over a fresh view holding `values` (float vectors).
+    int AddFloats(const std::vector<float>& values, int type, int components, bool withBounds = false)
     {
-        auto [view, out] = AddView(values.size() * sizeof(float), target);
+        auto [view, out] = AddView(values.size() * sizeof(float), 0);
         std::memcpy(out, values.data(), values.size() * sizeof(float));
         std::vector<double> min, max;
         if (withBounds) {
@@ -163,6 +162,19 @@ public:
         }
         return AddAccessor(view, TINYGLTF_COMPONENT_TYPE_FLOAT, values.size() / static_cast<std::size_t>(components),
                            type, std::move(min), std::move(max));
+    }
+
+    // The last view added ends after `bytes` bytes (never more than it had).
+    void ShrinkLastView(std::size_t bytes)
+    {
+        tinygltf::BufferView& view = m_model.bufferViews.back();
+        view.byteLength = bytes;
+        Data().resize(view.byteOffset + bytes);
+    }
+    void DropLastView()
+    {
+        Data().resize(m_model.bufferViews.back().byteOffset);
+        m_model.bufferViews.pop_back();
     }
 
     std::vector<unsigned char>& Data()
@@ -396,6 +408,8 @@ public:
 
         m_stamp.assign(nv, 0);
         m_first.assign(nv, 0);
+        ReserveLarge(m_refs, m_model.m_faces.size() * 4);
+        ReserveLarge(m_next, m_model.m_faces.size() * 4);
         tinygltf::Mesh mesh;
         mesh.name = name;
         for (std::size_t g = 0; g < faces.size(); ++g) {
@@ -435,14 +449,18 @@ private:
         return static_cast<std::uint32_t>(m_refs.size() - 1);
     }
 
+    // Writes straight into the buffer: the triangles first (as 32-bit
+    // indices, narrowed in place once the vertex count is known), then the
+    // attributes of the vertices they named.
     bool BuildPrimitive(const std::vector<int>& faceList, bool textured, std::uint32_t generation,
                         tinygltf::Primitive& p, bool& replaced)
     {
         m_generation = generation;
         m_refs.clear();
         m_next.clear();
-        std::vector<std::uint32_t> indices;
-        indices.reserve(faceList.size() * 6);
+        auto [view, start] = m_buffer.AddView(faceList.size() * 6 * sizeof(std::uint32_t),
+                                              TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
+        unsigned char* out = start;
         for (int fi : faceList) {
             const CFace& f = m_model.m_faces[static_cast<std::size_t>(fi)];
             std::uint32_t c[4];
@@ -456,27 +474,61 @@ private:
             // written turned round, counter-clockwise as glTF's front faces.
             auto triangle = [&](std::uint32_t a, std::uint32_t b, std::uint32_t d) {
                 if (a == b || b == d || a == d) return;
-                indices.insert(indices.end(), {a, d, b});
+                const std::uint32_t t[3] = {a, d, b};
+                std::memcpy(out, t, sizeof t);
+                out += sizeof t;
             };
             triangle(c[0], c[1], c[2]);
             if (f.IndexCount() == 4) triangle(c[0], c[2], c[3]);
         }
-        if (indices.empty()) return false;
-
+        const std::size_t count = static_cast<std::size_t>(out - start) / sizeof(std::uint32_t);
+        // 16-bit indices while they can name every vertex (65535 is kept
+        // for primitive restart); narrowing front to back never overwrites
+        // an index not yet read.
         const std::size_t n = m_refs.size();
+        const bool small = n < 65535;
+        if (small) {
+            for (std::size_t i = 0; i < count; ++i) {
+                std::uint32_t v;
+                std::memcpy(&v, start + 4 * i, 4);
+                const auto narrow = static_cast<std::uint16_t>(v);
+                std::memcpy(start + 2 * i, &narrow, 2);
+            }
+        }
+        m_buffer.ShrinkLastView(count * (small ? 2 : 4));
+        if (count == 0) {
+            m_buffer.DropLastView();
+            return false;
+        }
+        p.indices = m_buffer.AddAccessor(
+            view, small ? TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT : TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, count,
+            TINYGLTF_TYPE_SCALAR);
+
+        constexpr int kVertices = TINYGLTF_TARGET_ARRAY_BUFFER;
         const CVector& pivot = m_model.m_pivot;
         const float s = m_options.scale;
-        std::vector<float> positions(n * 3), normals(n * 3), uvs(textured ? n * 2 : 0);
+        auto [positionView, positionBytes] = m_buffer.AddView(n * 12, kVertices);
+        std::vector<double> min(3, std::numeric_limits<double>::infinity());
+        std::vector<double> max(3, -std::numeric_limits<double>::infinity());
+        for (std::size_t i = 0; i < n; ++i) {
+            const CVector d = m_model.m_vertices[static_cast<std::size_t>(m_refs[i].vertex)].m_pos - pivot;
+            const float xyz[3] = {Finite(s * d.m_x, replaced), Finite(s * d.m_y, replaced), Finite(s * d.m_z, replaced)};
+            std::memcpy(positionBytes + 12 * i, xyz, 12);
+            for (int c = 0; c < 3; ++c) {
+                min[static_cast<std::size_t>(c)] = std::min(min[static_cast<std::size_t>(c)], static_cast<double>(xyz[c]));
+                max[static_cast<std::size_t>(c)] = std::max(max[static_cast<std::size_t>(c)], static_cast<double>(xyz[c]));
+            }
+        }
+        p.attributes["POSITION"] =
+            m_buffer.AddAccessor(positionView, TINYGLTF_COMPONENT_TYPE_FLOAT, n, TINYGLTF_TYPE_VEC3, min, max);
+
+        auto [normalView, normalBytes] = m_buffer.AddView(n * 12, kVertices);
         for (std::size_t i = 0; i < n; ++i) {
             const CornerRef& r = m_refs[i];
-            const CVertex& v = m_model.m_vertices[static_cast<std::size_t>(r.vertex)];
-            const CVector d = v.m_pos - pivot;
-            positions[3 * i] = Finite(s * d.m_x, replaced);
-            positions[3 * i + 1] = Finite(s * d.m_y, replaced);
-            positions[3 * i + 2] = Finite(s * d.m_z, replaced);
             // The preview lights with the normals turned round (they point
             // into the clockwise faces).
-            const CVector& nrm = m_flat ? m_model.m_faces[static_cast<std::size_t>(r.face)].m_normal : v.m_normal;
+            const CVector& nrm = m_flat ? m_model.m_faces[static_cast<std::size_t>(r.face)].m_normal
+                                        : m_model.m_vertices[static_cast<std::size_t>(r.vertex)].m_normal;
             double nx = -nrm.m_x, ny = -nrm.m_y, nz = -nrm.m_z;
             const double len = std::sqrt(nx * nx + ny * ny + nz * nz);
             if (!(len > 1e-20) || !std::isfinite(len)) {
@@ -484,36 +536,21 @@ private:
             } else {
                 nx /= len, ny /= len, nz /= len;
             }
-            normals[3 * i] = static_cast<float>(nx);
-            normals[3 * i + 1] = static_cast<float>(ny);
-            normals[3 * i + 2] = static_cast<float>(nz);
-            if (textured) {
-                uvs[2 * i] = Finite(r.uv.m_u, replaced);
-                uvs[2 * i + 1] = Finite(r.uv.m_v, replaced);
+            const float xyz[3] = {static_cast<float>(nx), static_cast<float>(ny), static_cast<float>(nz)};
+            std::memcpy(normalBytes + 12 * i, xyz, 12);
+        }
+        p.attributes["NORMAL"] = m_buffer.AddAccessor(normalView, TINYGLTF_COMPONENT_TYPE_FLOAT, n, TINYGLTF_TYPE_VEC3);
+
+        if (textured) {
+            auto [uvView, uvBytes] = m_buffer.AddView(n * 8, kVertices);
+            for (std::size_t i = 0; i < n; ++i) {
+                const float uv[2] = {Finite(m_refs[i].uv.m_u, replaced), Finite(m_refs[i].uv.m_v, replaced)};
+                std::memcpy(uvBytes + 8 * i, uv, 8);
             }
+            p.attributes["TEXCOORD_0"] =
+                m_buffer.AddAccessor(uvView, TINYGLTF_COMPONENT_TYPE_FLOAT, n, TINYGLTF_TYPE_VEC2);
         }
         p.mode = TINYGLTF_MODE_TRIANGLES;
-        constexpr int kVertices = TINYGLTF_TARGET_ARRAY_BUFFER;
-        p.attributes["POSITION"] = m_buffer.AddFloats(positions, TINYGLTF_TYPE_VEC3, 3, true, kVertices);
-        p.attributes["NORMAL"] = m_buffer.AddFloats(normals, TINYGLTF_TYPE_VEC3, 3, false, kVertices);
-        if (textured) p.attributes["TEXCOORD_0"] = m_buffer.AddFloats(uvs, TINYGLTF_TYPE_VEC2, 2, false, kVertices);
-
-        // 16-bit indices while they can hold every vertex (65535 is reserved
-        // for primitive restart).
-        const bool small = n < 65535;
-        const std::size_t width = small ? 2 : 4;
-        auto [view, out] = m_buffer.AddView(indices.size() * width, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
-        if (small) {
-            for (std::size_t i = 0; i < indices.size(); ++i) {
-                const auto v = static_cast<std::uint16_t>(indices[i]);
-                std::memcpy(out + 2 * i, &v, 2);
-            }
-        } else {
-            std::memcpy(out, indices.data(), indices.size() * 4);
-        }
-        p.indices = m_buffer.AddAccessor(
-            view, small ? TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT : TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT,
-            indices.size(), TINYGLTF_TYPE_SCALAR);
         return true;
     }
 
@@ -666,7 +703,7 @@ Document BuildDocument(const CKinovela& scene, const CTimeline& t, const GltfOpt
         // then grows without copying itself.
         std::size_t estimate = 0;
         for (const CModel& m : scene.m_models) estimate += m.m_faces.size() * (4 * 32 + 6 * 4);
-        buffer.Data().reserve(estimate);
+        ReserveLarge(buffer.Data(), estimate);
     }
     Materials materials(scene, o, embedPictures, model, buffer, doc);
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 #include <streambuf>
 
 #include <nlohmann/json.hpp>
@@ -19,38 +20,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// tinygltf writes to a std::ostream; this one passes every byte on to an
-// atomic file write, which detects the write errors.
-class SinkBuffer final : public std::streambuf {
-public:
-    explicit SinkBuffer(ByteSink& sink) : m_sink(sink) {}
-
-protected:
-    std::streamsize xsputn(const char* s, std::streamsize n) override
-    {
-        m_sink.Write(s, static_cast<std::size_t>(n));
-        return n;
-    }
-    int_type overflow(int_type c) override
-    {
-        if (!traits_type::eq_int_type(c, traits_type::eof())) {
-            const char ch = traits_type::to_char_type(c);
-            m_sink.Write(&ch, 1);
-        }
-        return traits_type::not_eof(c);
-    }
-
-private:
-    ByteSink& m_sink;
-};
-
-tinygltf::TinyGLTF Serializer()
+// The JSON of a .gltf, written by tinygltf. Its stream writer would put
+// the buffer inside as base64, so the bytes are taken out of the model
+// first (and written to the .bin from where they are); the buffer's entry
+// then gets its length and the .bin's name here.
+std::string DocumentJson(const tinygltf::Model& model, const std::vector<unsigned char>& data,
+                         const std::string& binName)
 {
     tinygltf::TinyGLTF gltf;
     // Pictures are written by this writer (atomically), never by tinygltf:
     // an image keeps the URI it was given.
     gltf.SetImageWriter(nullptr, nullptr);
-    return gltf;
+    std::ostringstream text;
+    if (!gltf.WriteGltfSceneToStream(&model, text, false, false)) throw std::runtime_error("tinygltf could not write the scene");
+    nlohmann::json json = nlohmann::json::parse(text.str());
+    if (!model.buffers.empty()) {
+        json["buffers"][0]["byteLength"] = data.size();
+        json["buffers"][0]["uri"] = binName;
+    }
+    return json.dump(2) + "\n";
 }
 
 std::string Lower(std::string s)
@@ -120,23 +108,50 @@ ExportResult Failure(std::string error)
     return r;
 }
 
+// tinygltf writes the container to a std::ostream; this one passes every
+// byte on to an atomic file write, which detects the write errors.
+class SinkBuffer final : public std::streambuf {
+public:
+    explicit SinkBuffer(ByteSink& sink) : m_sink(sink) {}
+
+protected:
+    std::streamsize xsputn(const char* s, std::streamsize n) override
+    {
+        m_sink.Write(s, static_cast<std::size_t>(n));
+        return n;
+    }
+    int_type overflow(int_type c) override
+    {
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            const char ch = traits_type::to_char_type(c);
+            m_sink.Write(&ch, 1);
+        }
+        return traits_type::not_eof(c);
+    }
+
+private:
+    ByteSink& m_sink;
+};
+
 ExportResult WriteGlb(gltf::Document& doc, const std::string& path)
 {
-    // The container's lengths are 32-bit; leave room for the JSON chunk.
+    // The container's lengths are 32-bit (tinygltf would let them wrap);
+    // leave room for the JSON chunk.
     const std::size_t bytes = doc.model.buffers.empty() ? 0 : doc.model.buffers[0].data.size();
     if (bytes > std::uint64_t{0xFFFFFFFF} - (std::uint64_t{64} << 20))
-        return Failure(path + ": the scene's " + std::to_string(bytes) + " bytes of geometry do not fit a .glb; "
-                       "write .gltf instead");
+        return Failure(path + ": the scene's " + std::to_string(bytes) +
+                       " bytes of geometry do not fit a .glb (4 GiB at most); write .gltf instead");
     PendingFile file;
-    bool serialized = false;
+    bool written = false;
     const WriteResult w = file.Prepare(path, [&](ByteSink& sink) {
         SinkBuffer buffer(sink);
         std::ostream out(&buffer);
-        tinygltf::TinyGLTF gltf = Serializer();
-        serialized = gltf.WriteGltfSceneToStream(&doc.model, out, false, true);
+        tinygltf::TinyGLTF gltf;
+        gltf.SetImageWriter(nullptr, nullptr);
+        written = gltf.WriteGltfSceneToStream(&doc.model, out, false, true);
     });
     if (!w.ok) return Failure(w.error);
-    if (!serialized) return Failure(path + ": tinygltf could not write the scene");
+    if (!written) return Failure(path + ": tinygltf could not write the scene");
     const WriteResult c = file.Commit();
     if (!c.ok) return Failure(c.error);
     ExportResult r;
@@ -169,16 +184,7 @@ ExportResult WriteSeparate(const CKinovela& scene, gltf::Document& doc, const st
         if (!asIs) pictures.push_back({name, &p.bytes});
     }
 
-    std::ostringstream text;
-    tinygltf::TinyGLTF gltf = Serializer();
-    if (!gltf.WriteGltfSceneToStream(&doc.model, text, false, false))
-        return Failure(path + ": tinygltf could not write the scene");
-    nlohmann::json json = nlohmann::json::parse(text.str());
-    if (!binName.empty()) {
-        json["buffers"][0]["uri"] = binName;
-        json["buffers"][0]["byteLength"] = data.size();
-    }
-    const std::string jsonText = json.dump(2) + "\n";
+    const std::string jsonText = DocumentJson(doc.model, data, binName);
 
     // Every file is prepared before any is put in place.
     std::vector<std::unique_ptr<PendingFile>> files;
