@@ -661,6 +661,12 @@ std::vector<int> SampleFrames(const CModel& m, int last, bool everyFrame)
         if (work > budget) return SampleFrames(m, last, true);
         int worstFrame = -1;
         double worst = 1.0;
+        // Samples half a turn apart (or nearly) leave a viewer free to turn
+        // either way: such a span always gets its middle frame.
+        if (AngleBetween(q[static_cast<std::size_t>(a)], q[static_cast<std::size_t>(b)]) > kPi - 0.05) {
+            worstFrame = (a + b) / 2;
+            worst = 2.0;
+        }
         for (int g = a + 1; g < b; ++g) {
             const double e = error(a, b, g);
             if (e > worst) worst = e, worstFrame = g;

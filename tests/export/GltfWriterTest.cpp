@@ -325,6 +325,13 @@ TEST_F(Gltf, SamplesKeepEveryFrameOfTheMotion)
     EXPECT_GT(arm.size(), 4u);
     EXPECT_LT(arm.size(), 41u);
     EXPECT_EQ(gltf::SampleFrames(scene.m_models[1], t.m_last, true).size(), 41u);
+    // Half a turn between two keys could be taken either way round.
+    CModel half = scene.m_models[0];
+    half.ResizeFrames(t.m_last, 0);
+    half.m_frames[40].m_rotation = {0, 180, 0};
+    half.m_frames[40].m_key = 1;
+    half.RecomputeFrames(t.m_last);
+    EXPECT_EQ(gltf::SampleFrames(half, t.m_last, false), (std::vector<int>{0, 20, 40}));
 
     // Interpolating the samples as a viewer does gives every stored frame.
     const tinygltf::Model m = Build().model;

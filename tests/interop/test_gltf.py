@@ -8,8 +8,8 @@ silhouette against the editor's own picture of frame 30).
 
 WEB_DIR holds node_modules with gltf-validator, three and playwright-core
 (scripts/deps.sh installs them). Without EDITOR the three.js check is
-skipped. On a failed silhouette check both pictures are kept in
-gltf-silhouette/ under the current folder.
+skipped. On a failed silhouette check (or with KINOVELA_KEEP_PICTURES set) the
+pictures are kept in gltf-silhouette/ under the current folder.
 """
 import json
 import math
@@ -378,12 +378,14 @@ class Gltf(unittest.TestCase):
         self.assertGreater(sum(ours), 0.02 * width * height, "the models fill part of the view")
         overlap = both / either
         print("silhouette overlap at frame 30: %.2f %% of %d pixels" % (100 * overlap, either), file=sys.stderr)
+        # The pictures are kept on failure, and on request (for the docs).
         if overlap < 0.95 or os.environ.get("KINOVELA_KEEP_PICTURES"):
             keep = os.path.join(os.getcwd(), "gltf-silhouette")
             os.makedirs(keep, exist_ok=True)
             for f in (editor, empty, silhouette, picture):
                 shutil.copy(f, keep)
-            self.fail("the silhouettes overlap by %.1f %% only; the pictures are in %s" % (100 * overlap, keep))
+        self.assertGreaterEqual(overlap, 0.95, "the silhouettes overlap by %.1f %% only; the pictures are in "
+                                "gltf-silhouette/" % (100 * overlap))
 
 
 def main():
