@@ -812,6 +812,7 @@ Document BuildDocument(const CKinovela& scene, const CTimeline& t, const GltfOpt
                 for (std::size_t k = 0; k < frames.size(); ++k) times[k] = static_cast<float>(frames[k]) / fps;
                 input->second = buffer.AddFloats(times, TINYGLTF_TYPE_SCALAR, 1, true);
             }
+            const int timeAccessor = input->second;
             std::vector<float> translation, rotation, scale;
             translation.reserve(frames.size() * 3);
             rotation.reserve(frames.size() * 4);
@@ -834,7 +835,7 @@ Document BuildDocument(const CKinovela& scene, const CTimeline& t, const GltfOpt
             }
             auto channel = [&](const std::vector<float>& values, int type, int components, const char* path) {
                 tinygltf::AnimationSampler sampler;
-                sampler.input = input->second;
+                sampler.input = timeAccessor;
                 sampler.output = buffer.AddFloats(values, type, components);
                 sampler.interpolation = "LINEAR";
                 anim.samplers.push_back(sampler);
