@@ -32,7 +32,8 @@ std::string DocumentJson(const tinygltf::Model& model, const std::vector<unsigne
     // an image keeps the URI it was given.
     gltf.SetImageWriter(nullptr, nullptr);
     std::ostringstream text;
-    if (!gltf.WriteGltfSceneToStream(&model, text, false, false)) throw std::runtime_error("tinygltf could not write the scene");
+    if (!gltf.WriteGltfSceneToStream(&model, text, false, false))
+        throw std::runtime_error("tinygltf could not write the scene");
     nlohmann::json json = nlohmann::json::parse(text.str());
     if (!model.buffers.empty()) {
         json["buffers"][0]["byteLength"] = data.size();
