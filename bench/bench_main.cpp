@@ -11,7 +11,9 @@
 #include <string>
 
 #include "common/AtomicFile.h"
+#include "export/GltfWriter.h"
 #include "export/XWriter.h"
+#include "image/Textures.h"
 #include "mqo/LoaderMQO.h"
 #include "scene/NativeFile.h"
 
@@ -122,39 +124,72 @@ void BM_LoadKvl(benchmark::State& state)
 }
 BENCHMARK(BM_LoadKvl)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 
-// The bench scene as DirectX text in matrix mode, with a 61-frame animation;
-// once with the shared %f formatting, once through snprintf, same writer.
-void WriteX(benchmark::State& state, bool viaSnprintf)
+// The bench scene with a 61-frame animation (a key at frame 60 turns the
+// sheet), for the writers; null after telling the benchmark it has none.
+KvlFixture* AnimatedScene(benchmark::State& state)
 {
     KvlFixture& f = Kvl();
     if (!f.ok) {
         state.SkipWithError("no input scene");
-        return;
+        return nullptr;
     }
-    CKinovela& scene = f.scene;
-    CTimeline& t = f.t;
-    scene.m_selected = 0;
-    t.m_current = 60;
-    scene.SetRotation(t, {10, 90, 0});
-    scene.AddKeyFrame(t, false, 60);
+    f.scene.m_selected = 0;
+    f.t.m_current = 60;
+    f.scene.SetRotation(f.t, {10, 90, 0});
+    f.scene.AddKeyFrame(f.t, false, 60);
+    return &f;
+}
+
+// Bytes written per second (the file's size each iteration), then the file
+// goes.
+void ReportFile(benchmark::State& state, const std::string& path)
+{
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * FileSize(path)));
+    state.counters["file_MB"] = static_cast<double>(FileSize(path)) / 1e6;
+    std::filesystem::remove(path);
+}
+
+// The bench scene as DirectX text in matrix mode; once with the shared %f
+// formatting, once through snprintf, same writer.
+void WriteX(benchmark::State& state, bool viaSnprintf)
+{
+    KvlFixture* f = AnimatedScene(state);
+    if (!f) return;
     XOptions o;
     o.keyType = 1;
     o.textureCoords = true;
     o.snprintfNumbers = viaSnprintf;
     const std::string path = (std::filesystem::temp_directory_path() / "kinovela-bench.x").string();
     for (auto _ : state) {
-        const ExportResult r = WriteXFile(scene, t, path, o);
+        const ExportResult r = WriteXFile(f->scene, f->t, path, o);
         if (!r.ok) state.SkipWithError(r.error.c_str());
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * FileSize(path)));
-    state.counters["file_MB"] = static_cast<double>(FileSize(path)) / 1e6;
-    std::filesystem::remove(path);
+    ReportFile(state, path);
 }
 
 void BM_WriteXMatrix(benchmark::State& state) { WriteX(state, false); }
 void BM_WriteXMatrixSnprintf(benchmark::State& state) { WriteX(state, true); }
 BENCHMARK(BM_WriteXMatrix)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 BENCHMARK(BM_WriteXMatrixSnprintf)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+
+// The same scene as .glb with the sheet's picture inside: its MB of file
+// per second stand beside the .x writer's.
+void BM_WriteGlb(benchmark::State& state)
+{
+    KvlFixture* f = AnimatedScene(state);
+    if (!f) return;
+    TextureSearch search;
+    search.documentFolders.push_back(std::filesystem::path(DataFile("quads.mqo")).parent_path().string());
+    LoadSceneTextures(f->scene, search, nullptr);
+    const GltfOptions o;
+    const std::string path = (std::filesystem::temp_directory_path() / "kinovela-bench.glb").string();
+    for (auto _ : state) {
+        const ExportResult r = WriteGltfFile(f->scene, f->t, path, o);
+        if (!r.ok) state.SkipWithError(r.error.c_str());
+    }
+    ReportFile(state, path);
+}
+BENCHMARK(BM_WriteGlb)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 
 // 200 models x 5,000 frames with a key every 40 frames: one million poses
 // per recompute, nearly all of them interpolated.

@@ -15,12 +15,20 @@ const char* const kExportOptionsHelp =
     "      --light | --no-light\n"
     "      --scale F                    multiplies positions, pivots and translations\n"
     "      --left-handed | --right-handed\n"
+    "      --every-frame | --keys-only  glTF: a sample at every frame, or only where\n"
+    "                                   the motion needs one (the key frames)\n"
+    "      --embed-textures | --no-embed-textures\n"
+    "                                   .gltf: pictures inside the .bin, or beside it\n"
     "      --safe-names                 identifiers of letters, digits and '_' only\n"
     "    Each format starts from its own defaults and refuses options it does not offer.\n";
 
-std::string ApplyExportArgs(const std::vector<std::string>& args, ExportOptions& o, bool& safeNames)
+std::string ApplyExportArgs(const std::vector<std::string>& args, ExportOptions& o, bool& safeNames,
+                            std::string_view extension)
 {
     const std::string fmt = "." + o.extension;
+    std::string ext(extension);
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
     auto offered = [&](bool available, const std::string& what) -> std::string {
         return available ? std::string() : "the " + fmt + " format has no choice of " + what;
     };
@@ -73,6 +81,16 @@ std::string ApplyExportArgs(const std::vector<std::string>& args, ExportOptions&
         } else if (a == "--left-handed" || a == "--right-handed") {
             if (!(refused = offered(o.coordinateSystemAvailability >= 0, "coordinate system")).empty()) return refused;
             o.coordinateSystem = a == "--right-handed" ? 1 : 0;
+        } else if (a == "--every-frame" || a == "--keys-only") {
+            if (!(refused = offered(o.everyFrameAvailability >= 0, "samples")).empty()) return refused;
+            o.everyFrame = a == "--every-frame";
+        } else if (a == "--embed-textures" || a == "--no-embed-textures") {
+            if (!(refused = offered(o.embedTexturesAvailability >= 0, "embedded textures")).empty()) return refused;
+            if (ext == "glb") {
+                if (a == "--no-embed-textures") return "a .glb file always holds its textures";
+            } else {
+                o.embedTextures = a == "--embed-textures";
+            }
         } else if (a == "--safe-names") {
             safeNames = true;
         } else {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "document/ExportOptions.h"
@@ -12,7 +13,10 @@ namespace kinovela::cli {
 
 // Applies `args` to `options`. Returns an empty text, or what was wrong (an
 // unknown option, a bad value, or an option this format does not offer).
-std::string ApplyExportArgs(const std::vector<std::string>& args, ExportOptions& options, bool& safeNames);
+// `extension` is the output's, for the choices one form of a format lacks
+// (a .glb always holds its pictures).
+std::string ApplyExportArgs(const std::vector<std::string>& args, ExportOptions& options, bool& safeNames,
+                            std::string_view extension = {});
 
 // One line per option, for the usage text.
 extern const char* const kExportOptionsHelp;

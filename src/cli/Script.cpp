@@ -376,7 +376,8 @@ void Interpreter::Register()
         if (!record) Fail("export cannot write " + Shown(a[0]) + ": the extension names no export format");
         ExportOptions options = *record;
         bool safeNames = false;
-        const std::string problem = ApplyExportArgs(std::vector<std::string>(a.begin() + 1, a.end()), options, safeNames);
+        const std::string problem =
+            ApplyExportArgs(std::vector<std::string>(a.begin() + 1, a.end()), options, safeNames, PathExtension(path));
         if (!problem.empty()) Fail(problem);
         CheckFolder(path);
         // The options are kept for the next export of the format, as the

@@ -35,7 +35,8 @@ constexpr const char* kUsage =
     "      Export a .mqo or .kvl scene; OUT's extension picks the format:\n"
     "      .x (DirectX), .k3d (Kino3D package), .wrl (VRML97), .w3d (Shockwave 3D,\n"
     "      through the libShockwave3D.so converter), .mx (Hot Soup Processor),\n"
-    "      .mqs (RayTrans Library), .h (C header).\n"
+    "      .mqs (RayTrans Library), .h (C header), .gltf or .glb (glTF 2.0; its\n"
+    "      scale is 0.01 by default, so that millimetres become metres).\n"
     "%s"
     "  kinovela-cli render SCENE OUT.png [--frame N | --frames A-B] [--size WxH]\n"
     "                      [--camera-reset] [--threads N]\n"
@@ -91,7 +92,7 @@ int Export(const std::vector<std::string>& args)
     ExportOptions options = *record;
     bool safeNames = false;
     const std::string problem =
-        cli::ApplyExportArgs(std::vector<std::string>(args.begin() + 2, args.end()), options, safeNames);
+        cli::ApplyExportArgs(std::vector<std::string>(args.begin() + 2, args.end()), options, safeNames, PathExtension(out));
     if (!problem.empty()) return Usage(problem);
 
     CKinovela scene;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "export/GltfWriter.h"
 #include "export/HeaderWriter.h"
 #include "export/HspWriter.h"
 #include "export/Kino3DWriter.h"
@@ -23,6 +24,8 @@ const std::vector<ExportFormat>& ExportFormats()
         {"mx", "Hot Soup Processorフォーマットで保存", "Hot Soup Processorフォーマットで保存"},
         {"mqs", "RayTrans Libraryフォーマットで保存", "RayTrans Libraryファイルへの書き出しに失敗しました。"},
         {"h", "Hフォーマットで保存", "Hフォーマットで保存"},
+        {"gltf", "glTF 2.0フォーマットで保存", "glTFファイルへの書き出しに失敗しました。"},
+        {"glb", "glTF 2.0フォーマットで保存", "glTFファイルへの書き出しに失敗しました。"},
     };
     return formats;
 }
@@ -137,9 +140,37 @@ ExportResult RunExport(const ExportFormat& format, CKinovela& scene, CTimeline& 
     }
     if (ext == "mqs") return WriteMQS(scene, t, path, o.textureCoords != 0, o.scale, context.progress);
     if (ext == "h") return WriteHeaderFile(scene, path, o.scale, context.safeNames, context.progress);
+    if (ext == "gltf" || ext == "glb") {
+        GltfOptions g;
+        g.binary = ext == "glb";
+        g.scale = o.scale;
+        g.animation = o.keyType != 2;
+        g.everyFrame = o.everyFrame != 0;
+        g.camera = o.camera != 0;
+        g.textureCoords = o.textureCoords != 0;
+        g.embedTextures = o.embedTextures != 0;
+        g.safeNames = context.safeNames;
+        g.progress = context.progress;
+        return WriteGltfFile(scene, t, path, g);
+    }
     ExportResult none;
     none.error = "no writer for ." + std::string(ext);
     return none;
+}
+
+bool SaveAsDispatcher::EditOptions(const ExportFormat& format, ExportOptions& options)
+{
+    if (std::string_view(format.extension) != "glb") return m_ui.EditOptions(options, format.title);
+    // A .glb always holds its pictures: the dialog shows the box ticked and
+    // fixed, and the .gltf choice in the shared record stays as it was.
+    ExportOptions shown = options;
+    shown.embedTextures = 1;
+    shown.embedTexturesAvailability = -1;
+    if (!m_ui.EditOptions(shown, format.title)) return false;
+    shown.embedTextures = options.embedTextures;
+    shown.embedTexturesAvailability = options.embedTexturesAvailability;
+    options = shown;
+    return true;
 }
 
 DocResult SaveAsDispatcher::SaveAs(CKinoDoc& doc)
@@ -155,7 +186,7 @@ DocResult SaveAsDispatcher::SaveAs(CKinoDoc& doc)
     ExportOptions* options = format ? m_options.Find(ext) : nullptr;
     if (format && options) {
         doc.Scene().RecomputeAll(doc.Timeline());
-        if (m_ui.EditOptions(*options, format->title)) {
+        if (EditOptions(*format, *options)) {
             ExportContext context = m_context;
             if (!context.progress) context.progress = doc.m_progress;
             if (!doc.PathName().empty()) {

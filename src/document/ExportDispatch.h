@@ -60,6 +60,8 @@ public:
     ExportContext m_context;
 
 private:
+    bool EditOptions(const ExportFormat& format, ExportOptions& options);
+
     ExportOptionsTable& m_options;
     IExportUi& m_ui;
 };

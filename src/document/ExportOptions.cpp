@@ -42,11 +42,18 @@ ExportOptionsTable::ExportOptionsTable()
         Record("mx", 0, -1, 0, 0, -1, 0, -1, 1, -1, 0, -1, 0, -1, 0.04f, 0, -1),
         Record("mqs", 1, -2, 0, 0, -1, 0, 0, 1, -1, 0, -1, 0, -1, 1.0f, 0, -1),
         Record("h", 0, -1, 0, 0, -1, 0, -1, 1, -1, 0, -1, 0, -1, 1.0f, 0, -1),
+        // glTF: keys or none (its times come from the frame rate), texture
+        // coordinates on, always right-handed.
+        Record("gltf", 0, -1, 0, 0, -1, 1, 0, 1, -1, 0, 0, 0, -1, 0.01f, 1, -1),
     };
+    ExportOptions& gltf = m_records.back();
+    gltf.everyFrameAvailability = 0;
+    gltf.embedTexturesAvailability = 0;
 }
 
 ExportOptions* ExportOptionsTable::Find(std::string_view ext)
 {
+    if (ext.size() == 3 && (ext[0] | 0x20) == 'g' && (ext[1] | 0x20) == 'l' && (ext[2] | 0x20) == 'b') ext = "gltf";
     for (ExportOptions& r : m_records) {
         if (r.extension.size() != ext.size()) continue;
         bool same = true;

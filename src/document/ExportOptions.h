@@ -28,6 +28,14 @@ struct ExportOptions {
     float scale = 1.0f;
     int coordinateSystem = 0;  // 0 left-handed, 1 right-handed
     int coordinateSystemAvailability = 0;  // negative: disabled
+    // Offered by glTF only: a sample at every frame instead of only where
+    // the motion needs one, and the pictures inside the .gltf's .bin.
+    // Availability -2: the format has no such choice (the dialog hides it);
+    // -1: shown but fixed.
+    int everyFrame = 0;
+    int everyFrameAvailability = -2;
+    int embedTextures = 0;
+    int embedTexturesAvailability = -2;
 
     bool KeyTypeAllowed(int type) const
     {
@@ -39,11 +47,12 @@ struct ExportOptions {
 
 class ExportOptionsTable {
 public:
-    // The seven records with their defaults, in the order Save As tests the
-    // extensions: w3d, x, k3d, wrl, mx, mqs, h.
+    // The records with their defaults, in the order Save As tests the
+    // extensions: w3d, x, k3d, wrl, mx, mqs, h, gltf.
     ExportOptionsTable();
 
     // The record whose extension equals `ext` (ASCII case ignored), or null.
+    // ".glb" shares the ".gltf" record: the two are one format, binary or not.
     ExportOptions* Find(std::string_view ext);
     const std::vector<ExportOptions>& Records() const { return m_records; }
 

@@ -56,6 +56,6 @@ inline constexpr const char* kModelFilter = "Metasequoiaファイル Ver1.0/1.1(
 inline constexpr const char* kSaveFilter =
     "Kinovelaファイル(*.kvl);;Shockwave3Dファイル(*.w3d);;DirectXファイル(*.x);;Kino3Dファイル(*.k3d);;"
     "RayTrans Libraryファイル(*.mqs);;VRML97ファイル(*.wrl);;Hot Soup Processorファイル(*.mx);;"
-    "ヘッダーファイル(*.h)";
+    "ヘッダーファイル(*.h);;glTF 2.0 (*.gltf *.glb)";
 
 }  // namespace kinovela::ui

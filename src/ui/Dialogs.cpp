@@ -187,6 +187,18 @@ CDlgSave::CDlgSave(ExportOptions& options, const QString& title, QWidget* parent
     scale->addWidget(m_scale);
     scale->addWidget(new QLabel(QString::fromUtf8("倍"), this));
     m_layout->addLayout(scale);
+    // Choices only glTF has are shown only for glTF.
+    if (options.everyFrameAvailability != -2) {
+        m_layout->addWidget(Group(this, "ｻﾝﾌﾟﾘﾝｸﾞ", radios(m_sampling, {"ｷｰﾌﾚｰﾑ", "全ﾌﾚｰﾑ"}, options.everyFrame)));
+        if (options.everyFrameAvailability == -1)
+            for (QAbstractButton* b : m_sampling.buttons()) b->setEnabled(false);
+    }
+    if (options.embedTexturesAvailability != -2) {
+        m_embed = new QCheckBox(QString::fromUtf8("ﾃｸｽﾁｬを埋め込む"), this);
+        m_embed->setChecked(options.embedTextures != 0);
+        m_embed->setEnabled(options.embedTexturesAvailability != -1);
+        m_layout->addWidget(m_embed);
+    }
 
     if (options.keyTypeAvailability == -2) {
         m_keyType.button(0)->setEnabled(false);
@@ -228,6 +240,8 @@ bool CDlgSave::Store()
     m_options.scale = *scale;
     m_options.coordinateSystem =
         m_handedness.checkedId() < 0 ? m_options.coordinateSystem : m_handedness.checkedId();
+    if (m_sampling.checkedId() >= 0) m_options.everyFrame = m_sampling.checkedId();
+    if (m_embed) m_options.embedTextures = m_embed->isChecked() ? 1 : 0;
     return true;
 }
 

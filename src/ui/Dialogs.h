@@ -123,6 +123,10 @@ public:
     QCheckBox* m_camera;
     QCheckBox* m_light;
     QLineEdit* m_scale;
+    // glTF only (null for the other formats): where the animation is
+    // sampled, and the pictures inside the .bin.
+    QButtonGroup m_sampling;  // 0 where the motion needs it (keys), 1 every frame
+    QCheckBox* m_embed = nullptr;
 
 private:
     bool Store() override;

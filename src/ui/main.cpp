@@ -16,9 +16,10 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: kinovela [--grab OUT.png] [--measure SECONDS] [FILE...]\n"
+    "Usage: kinovela [--grab OUT.png] [--frame N] [--measure SECONDS] [FILE...]\n"
     "  FILE             a .kvl scene opens, a .mqo document adds its models\n"
     "  --grab OUT.png   draw the scene once, save the 3D view as a picture, quit\n"
+    "  --frame N        show frame N (clamped to the range) once the files are open\n"
     "  --measure SECS   print the time to the first drawn frame, then play as\n"
     "                   fast as the view draws for SECS and print the rate, quit\n"
     "  --help           this text\n"
@@ -32,7 +33,7 @@ bool AnswerBeforeStart(int argc, char** argv, int& status)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
-        if (a == "--grab" || a == "--measure") {
+        if (a == "--grab" || a == "--measure" || a == "--frame") {
             ++i;  // their value is not an option
         } else if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
@@ -72,10 +73,13 @@ int main(int argc, char** argv)
     const QStringList args = QApplication::arguments();
     QString grab;
     double measureSeconds = 0;
+    int startFrame = -1;
     QStringList files;
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == "--grab" && i + 1 < args.size())
             grab = args[++i];
+        else if (args[i] == "--frame" && i + 1 < args.size())
+            startFrame = std::max(0, args[++i].toInt());
         else if (args[i] == "--measure" && i + 1 < args.size())
             measureSeconds = std::max(0.1, args[++i].toDouble());
         else
@@ -108,6 +112,11 @@ int main(int argc, char** argv)
     window.resize(1400, 900);
     window.showMaximized();
     for (const QString& file : files) window.OpenFile(file);
+    if (startFrame >= 0) {
+        scene.RecomputeAll(timeline);
+        timeline.m_current = std::min(startFrame, timeline.m_last);
+        doc.UpdateAllViews(kinovela::kHintNavigated);
+    }
     long frames = -1;
     QElapsedTimer playing;
     if (measureSeconds > 0) {

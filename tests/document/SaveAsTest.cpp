@@ -60,7 +60,7 @@ TEST(ExportOptionsTable, DefaultsAndOrder)
     ExportOptionsTable table;
     std::vector<std::string> order;
     for (const ExportOptions& r : table.Records()) order.push_back(r.extension);
-    EXPECT_EQ(order, (std::vector<std::string>{"w3d", "x", "k3d", "wrl", "mx", "mqs", "h"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"w3d", "x", "k3d", "wrl", "mx", "mqs", "h", "gltf"}));
     const ExportOptions& x = *table.Find("X");
     EXPECT_EQ(x.speed, 150);
     EXPECT_EQ(x.scale, 0.01f);
@@ -78,6 +78,8 @@ TEST(ExportOptionsTable, DefaultsAndOrder)
     EXPECT_TRUE(table.Find("x")->KeyTypeAllowed(2));
     EXPECT_EQ(table.Find("mx")->scale, 0.04f);
     EXPECT_EQ(table.Find("mqo"), nullptr);
+    EXPECT_EQ(table.Find("GLB"), table.Find("gltf")) << "one format, binary or not";
+    EXPECT_EQ(table.Find("x")->everyFrameAvailability, -2) << "only glTF offers the choice";
 }
 
 TEST_F(SaveAs, ExportsWithTheFormatsOptionsAndKeepsThem)
@@ -99,6 +101,31 @@ TEST_F(SaveAs, ExportsWithTheFormatsOptionsAndKeepsThem)
     ui.edit = [](ExportOptions& o) { o.scale = 9.0f; };
     doc.OnFileSave();
     EXPECT_FALSE(std::filesystem::exists(dir.File("second.x")));
+}
+
+TEST_F(SaveAs, GltfAndGlbShareTheirChoicesButAGlbAlwaysEmbeds)
+{
+    ui.path = dir.File("out.glb");
+    ui.edit = [](ExportOptions& o) {
+        o.everyFrame = 1;
+        o.embedTextures = 0;  // cannot happen in the dialog, where the box is fixed
+    };
+    EXPECT_TRUE(doc.OnFileSave().ok);
+    ASSERT_EQ(ui.titles, (std::vector<std::string>{"glTF 2.0フォーマットで保存"}));
+    EXPECT_EQ(ui.seen.embedTextures, 1);
+    EXPECT_EQ(ui.seen.embedTexturesAvailability, -1);
+    EXPECT_TRUE(std::filesystem::exists(dir.File("out.glb")));
+    const ExportOptions& record = *table.Find("gltf");
+    EXPECT_EQ(record.everyFrame, 1);
+    EXPECT_EQ(record.embedTextures, 0);
+    EXPECT_EQ(record.embedTexturesAvailability, 0);
+
+    ui.path = dir.File("out.gltf");
+    ui.edit = nullptr;
+    EXPECT_TRUE(doc.OnFileSave().ok);
+    EXPECT_EQ(ui.seen.everyFrame, 1) << "the .glb's choice carries over";
+    EXPECT_EQ(ui.seen.embedTexturesAvailability, 0);
+    EXPECT_TRUE(std::filesystem::exists(dir.File("out.bin")));
 }
 
 TEST_F(SaveAs, NativeSaveAndNamesThatSelectNothing)

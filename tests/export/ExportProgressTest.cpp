@@ -130,7 +130,7 @@ TEST_P(ExportProgressReports, ClimbsToTheTotalAndLeavesTheOutputAlone)
 INSTANTIATE_TEST_SUITE_P(Formats, ExportProgressReports,
                          ::testing::Values(Case{"w3d", -1}, Case{"x", -1}, Case{"x", 1}, Case{"x", 2}, Case{"k3d", -1},
                                            Case{"wrl", -1}, Case{"wrl", 2}, Case{"mx", -1}, Case{"mqs", -1},
-                                           Case{"h", -1}),
+                                           Case{"h", -1}, Case{"gltf", -1}, Case{"glb", -1}, Case{"glb", 2}),
                          [](const ::testing::TestParamInfo<Case>& info) {
                              std::string name = info.param.extension;
                              if (info.param.keyType >= 0) name += "_keys" + std::to_string(info.param.keyType);

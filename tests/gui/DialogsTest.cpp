@@ -51,6 +51,41 @@ TEST(OptionsDialog, DirectXStartsFromItsRecord)
     EXPECT_TRUE(dialog.m_camera->isEnabled());
 }
 
+TEST(OptionsDialog, GltfOffersSamplingAndEmbeddedPictures)
+{
+    ExportOptionsTable table;
+    CDlgSave x(*table.Find("x"), "x");
+    EXPECT_EQ(x.m_embed, nullptr) << "choices only glTF has are not shown for others";
+    EXPECT_TRUE(x.m_sampling.buttons().isEmpty());
+
+    ExportOptions& record = *table.Find("gltf");
+    CDlgSave dialog(record, QString::fromUtf8("glTF 2.0フォーマットで保存"));
+    ASSERT_NE(dialog.m_embed, nullptr);
+    EXPECT_EQ(dialog.m_sampling.checkedId(), 0);
+    EXPECT_FALSE(dialog.m_keyType.button(1)->isEnabled()) << "no matrix keys";
+    EXPECT_TRUE(dialog.m_keyType.button(2)->isEnabled());
+    EXPECT_TRUE(dialog.m_speed->isReadOnly()) << "times come from the frame rate";
+    EXPECT_FALSE(dialog.m_handedness.button(0)->isEnabled());
+    EXPECT_EQ(dialog.m_handedness.checkedId(), 1);
+    EXPECT_TRUE(dialog.m_uv->isChecked());
+    EXPECT_EQ(dialog.m_scale->text(), "0.01");
+    dialog.show();
+    Press(dialog.m_sampling.button(1));
+    Press(dialog.m_embed);
+    ClickOk(dialog);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(record.everyFrame, 1);
+    EXPECT_EQ(record.embedTextures, 1);
+
+    // A .glb holds its pictures: the box is ticked and cannot be cleared.
+    ExportOptions glb = record;
+    glb.embedTextures = 1;
+    glb.embedTexturesAvailability = -1;
+    CDlgSave fixed(glb, "glb");
+    EXPECT_TRUE(fixed.m_embed->isChecked());
+    EXPECT_FALSE(fixed.m_embed->isEnabled());
+}
+
 TEST(OptionsDialog, AnUntouchedOkKeepsTheScaleAndForcesTheNormals)
 {
     ExportOptions header = *ExportOptionsTable().Find("h");
