@@ -136,11 +136,11 @@ class InputsTest(unittest.TestCase):
         self.assertEqual(code, 0, "the document still reads as before")
         doc = json.loads(out)
         self.assertTrue(doc["ok"])
-        self.assertIn("line 73: a '}' that closes no chunk", doc["warnings"])
-        self.assertIn("kinovela-cli: warning: line 73: a '}' that closes no chunk", err)
+        self.assertIn("line 72: a '}' that closes no chunk", doc["warnings"])
+        self.assertIn("kinovela-cli: warning: line 72: a '}' that closes no chunk", err)
         code, _, err = run("convert", damaged, self.path("d.kvl"))
         self.assertEqual(code, 0)
-        self.assertIn("kinovela-cli: warning: line 73: a '}' that closes no chunk", err)
+        self.assertIn("kinovela-cli: warning: line 72: a '}' that closes no chunk", err)
 
     def texture_scene(self, name, picture):
         self.write(name, picture)
