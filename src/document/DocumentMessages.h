@@ -6,5 +6,11 @@ namespace kinovela::msg {
 inline constexpr const char* kFrameOutOfRange = "フレーム番号が範囲外です！";
 inline constexpr const char* kSelectModel = "モデルを選択してください！";
 inline constexpr const char* kDocumentTitle = "Kinovela";
+// The status bar after a pose changed at a frame that is not a key: the
+// next interpolation replaces it.
+inline constexpr const char* kPoseNotKey =
+    "キーフレームではないフレームの姿勢を変えました。キーフレームを追加しないと次の補間で元に戻ります。";
+// Frame all or frame selected on a scene deeper than the view can show.
+inline constexpr const char* kTooDeepToFrame = "モデルが大きすぎて、ビューの奥行きに収まりきりません。";
 
 }  // namespace kinovela::msg

@@ -66,15 +66,15 @@ TEST_F(Window, TheLastAndCurrentFrameFieldsKeepTheRangeSound)
     EXPECT_EQ(Bar().m_slider->value(), 60);
 
     // Lowering the last frame below the slider moves the slider, and the
-    // frame with it, to the new end, and forgets the history.
+    // frame with it, to the new end, as one more step of the history.
     Type(Bar().m_current, "30");
     scene.m_selected = 0;
     doc.OnAddKey(false);
-    ASSERT_FALSE(scene.m_undo.Empty());
+    ASSERT_EQ(scene.m_undo.Size(), 1u);
     EXPECT_EQ(Bar().m_slider->Ticks(), (std::vector<int>{0, 30}));
     Type(Bar().m_last, "20");
     EXPECT_EQ(t.m_last, 20);
-    EXPECT_TRUE(scene.m_undo.Empty());
+    EXPECT_EQ(scene.m_undo.Size(), 2u);
     EXPECT_EQ(Bar().m_slider->maximum(), 20);
     EXPECT_EQ(Bar().m_slider->value(), 20);
     EXPECT_EQ(t.m_current, 20);
@@ -87,7 +87,7 @@ TEST_F(Window, TheLastAndCurrentFrameFieldsKeepTheRangeSound)
     Type(Bar().m_last, "12");
     EXPECT_EQ(Bar().m_slider->value(), 5);
     EXPECT_EQ(t.m_current, 5);
-    EXPECT_TRUE(scene.m_undo.Empty());
+    EXPECT_EQ(scene.m_undo.Size(), 4u);
     EXPECT_EQ(Bar().m_slider->Ticks(), (std::vector<int>{0, 5}));
 
     // A resize shows the last frame again, unless it is being typed.
