@@ -211,6 +211,25 @@ void CKinovela::UpdateDerived()
 
 // --- animation ---------------------------------------------------------------
 
+namespace {
+
+using Frames = std::vector<CAnimation>;
+
+Frames::difference_type At(int i) { return static_cast<Frames::difference_type>(i); }
+
+// `moves` says, from the list as it was, where an edit moved frames in and
+// out; the frames it then changed in place follow as runs. Returns the
+// change as the record keeps it, seen from the list as it is now.
+FrameDelta MovedAndChanged(FrameDelta moves, const Frames& before, const Frames& after)
+{
+    Frames moved = before;
+    moves.Apply(moved, false);  // now holding what `before` had there
+    moves.Append(FrameDelta::Between(moved, after));
+    return moves;
+}
+
+}  // namespace
+
 void CKinovela::RecomputeAll(const CTimeline& t)
 {
     for (CModel& m : m_models) m.RecomputeFrames(t.m_last);
@@ -268,17 +287,27 @@ bool CKinovela::InsertFrames(CTimeline& t, int after, int count)
     record->KeepRange(t);
     t.m_last += count;
     t.m_prevLast = t.m_last;
+    const auto size = static_cast<std::size_t>(t.m_last) + 1;
     // One model at a time, so that only one model's frames are held twice.
     for (std::size_t i = 0; i < m_models.size(); ++i) {
         CModel& m = m_models[i];
-        const std::vector<CAnimation> before = m.m_frames;
+        const Frames before = m.m_frames;
         m.ResizeFrames(t.m_last, t.m_prevLast + 1);
         auto& fr = m.m_frames;
         for (int c = t.m_last; c >= after + count + 1; --c)
             fr[static_cast<std::size_t>(c)] = fr[static_cast<std::size_t>(c - count)];
         for (int c = after + 1; c <= after + count; ++c) fr[static_cast<std::size_t>(c)].Reset();
         m.RecomputeFrames(t.m_last);
-        record->AddModel(static_cast<int>(i), FrameDelta::Between(before, fr));
+        // As moves: the new frames go in behind `after`, then the list takes
+        // its new length at the end.
+        FrameDelta moves;
+        moves.AddSplice(static_cast<std::size_t>(after) + 1, Frames(static_cast<std::size_t>(count)), 0);
+        const std::size_t grown = before.size() + static_cast<std::size_t>(count);
+        if (grown > size)
+            moves.AddSplice(size, {}, grown - size);
+        else if (grown < size)
+            moves.AddSplice(grown, Frames(size - grown), 0);
+        record->AddModel(static_cast<int>(i), MovedAndChanged(std::move(moves), before, fr));
     }
     t.m_current = 0;
     PushFramesRecord(std::move(record), t);
@@ -291,32 +320,26 @@ bool CKinovela::DeleteFrames(CTimeline& t, int first, int last)
     // Removing every frame would leave a range with no frame 0.
     if (first == 0 && last == t.m_last) return false;
     const int n = last - first + 1;
-    const auto at = [](int i) { return static_cast<std::vector<CAnimation>::difference_type>(i); };
     auto record = std::make_unique<DeleteFramesRecord>();
     record->Begin(*this, t);
     record->KeepRange(t);
     for (std::size_t i = 0; i < m_models.size(); ++i) {
         CModel& m = m_models[i];
         auto& fr = m.m_frames;
-        const std::vector<CAnimation> before = fr;
+        const Frames before = fr;
         for (int d = first; d + n <= t.m_last; ++d)
             fr[static_cast<std::size_t>(d)] = fr[static_cast<std::size_t>(d + n)];
         fr[0].m_key = 1;
         m.RecomputeFrames(t.m_last - n);
         // The lists keep their length: the frames behind the range move
-        // forward and the last n stay where they were, repeated. As steps:
-        // the range leaves, the last n frames come back after the new end,
-        // then the frames the key and the interpolation changed.
-        std::vector<CAnimation> moved = before;
-        moved.erase(moved.begin() + at(first), moved.begin() + at(last + 1));
-        moved.insert(moved.begin() + at(t.m_last - n + 1), before.begin() + at(t.m_last - n + 1),
-                     before.begin() + at(t.m_last + 1));
-        FrameDelta delta;
-        delta.AddSplice(static_cast<std::size_t>(first),
-                        std::vector<CAnimation>(before.begin() + at(first), before.begin() + at(last + 1)), 0);
-        delta.AddSplice(static_cast<std::size_t>(t.m_last - n + 1), {}, static_cast<std::size_t>(n));
-        delta.Append(FrameDelta::Between(moved, fr));
-        record->AddModel(static_cast<int>(i), std::move(delta));
+        // forward and the last n stay where they were, so they show twice.
+        // As moves: the range leaves, and the last n frames come back after
+        // the new end.
+        FrameDelta moves;
+        moves.AddSplice(static_cast<std::size_t>(first), {}, static_cast<std::size_t>(n));
+        moves.AddSplice(static_cast<std::size_t>(t.m_last - n + 1),
+                        Frames(before.begin() + At(t.m_last - n + 1), before.begin() + At(t.m_last + 1)), 0);
+        record->AddModel(static_cast<int>(i), MovedAndChanged(std::move(moves), before, fr));
     }
     t.m_last -= n;
     t.m_current = 0;
