@@ -78,6 +78,7 @@ FrameDelta FrameDelta::Between(const Frames& before, const Frames& after)
 
 void FrameDelta::AddSplice(std::size_t pos, Frames others, std::size_t count)
 {
+    if (others.empty() && count == 0) return;
     Step s;
     s.pos = pos;
     s.count = count;
