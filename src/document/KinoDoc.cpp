@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "common/TextCodec.h"
+#include "document/CameraFraming.h"
 #include "document/DocumentMessages.h"
 #include "document/History.h"
 #include "mqo/LoaderMQO.h"
@@ -176,6 +177,8 @@ CommandState CKinoDoc::GetState(int id) const
     case ID_PASTE_ANIMATION: return {selection, false};
     case ID_SMOOTH: return {true, m_scene.m_smooth == 1};
     case ID_AUTO_KEY: return {true, m_autoKey};
+    case ID_FRAME_ALL: return {!m_scene.m_models.empty(), false};
+    case ID_FRAME_SELECTED: return {selection, false};
     default: return {true, false};
     }
 }
@@ -355,7 +358,22 @@ void CKinoDoc::OnSmooth()
 void CKinoDoc::OnCameraReset()
 {
     m_scene.ResetCamera();
+    // Framing a large scene may have widened the view.
+    m_scene.m_fov = kDefaultFov;
     UpdateAllViews(kHintHistory);
+}
+
+CKinoDoc::FrameResult CKinoDoc::OnFrameView(bool selectedOnly, float aspect)
+{
+    const std::vector<int> models = ModelsToFrame(m_scene, selectedOnly);
+    const std::optional<CameraFit> fit = FitCamera(m_scene, m_timeline, models, aspect);
+    if (!fit) return FrameResult::Nothing;
+    // A view change, as camera drags are: neither a step of the history
+    // nor a modification.
+    m_scene.m_camera[0].m_position = fit->position;
+    m_scene.m_fov = fit->fov;
+    UpdateAllViews(kHintHistory);
+    return fit->fits ? FrameResult::Framed : FrameResult::TooDeep;
 }
 
 void CKinoDoc::FinishPoseEdit(std::size_t mark)

@@ -140,6 +140,10 @@ public:
     void OnCameraReset();
     void OnBackground(std::uint32_t colour);
     void OnAutoKey() { m_autoKey = !m_autoKey; }
+    // Frame all (selectedOnly false) and frame selected, for a view of the
+    // given width / height.
+    enum class FrameResult { Nothing, Framed, TooDeep };
+    FrameResult OnFrameView(bool selectedOnly, float aspect);
 
     // After a pose edit of the selected model at the current frame (a drag,
     // typed values, a script's set or nudge) whose records begin at undo

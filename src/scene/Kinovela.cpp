@@ -108,7 +108,7 @@ void CKinovela::ResetSceneFields()
     m_redo.Clear();
     m_cleanIndex = 0;
     ResetCamera();
-    m_fov = 10.0f;
+    m_fov = kDefaultFov;
     m_smooth = 1;
     m_lastListId = 5;
     m_nextMaterialId = 0;

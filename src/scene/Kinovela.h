@@ -19,6 +19,12 @@ namespace kinovela {
 
 enum WalkEvent : int { kWalkBegin = 0, kWalkEnter = 1, kWalkLeave = 2, kWalkEnd = 3 };
 
+// The preview's projection: the vertical field of view a scene starts with
+// (degrees), and the near and far planes the renderers use.
+inline constexpr float kDefaultFov = 10.0f;
+inline constexpr double kViewNear = 100.0;
+inline constexpr double kViewFar = 10000.0;
+
 struct WalkEntry {
     int event = kWalkBegin;
     int model = 0;
@@ -41,7 +47,7 @@ public:
     std::vector<WalkEntry> m_hierarchyWalk;
     std::vector<CAnimation> m_animClipboard;  // kept across new and open
     int m_selected = kNoModel;
-    float m_fov = 10.0f;  // vertical field of view of the preview, degrees
+    float m_fov = kDefaultFov;  // vertical field of view of the preview, degrees
     UndoStack m_undo;
     UndoStack m_redo;
     // The size of m_undo when the scene was last saved or opened; -1 when
