@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QSurfaceFormat>
 #include <QTest>
 #include <QWheelEvent>
@@ -218,6 +220,9 @@ int main(int argc, char** argv)
     // into them (a desktop's native dialog would be another process).
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication app(argc, argv);
+    // Settings the tests change go to a test folder, and start empty.
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings("Kinovela Application", "Kino").clear();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
