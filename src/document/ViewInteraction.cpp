@@ -284,6 +284,8 @@ void ViewInteraction::OnUpdate(int hint)
         [[fallthrough]];
     case kHintModelsChanged:
         ShowByMode();
+        // Every model's keys show on the slider, selected or not.
+        m_controls.ShowKeyMarks();
         m_host.RebuildModelLists();
         StopTimer();
         break;

@@ -120,9 +120,9 @@ TEST_F(Aids, AutoKeyStoresAKeyOnADragAndANoteOtherwise)
     EXPECT_EQ(m.m_frames[20].m_key, 0);
     EXPECT_EQ(window->statusBar()->currentMessage().toStdString(), msg::kPoseNotKey);
 
-    // Shift+K turns auto-key on (and the setting remembers it).
+    // Ctrl+Shift+K turns auto-key on (and the setting remembers it).
     EXPECT_FALSE(window->Action(ID_AUTO_KEY)->isChecked());
-    Key(Qt::SHIFT | Qt::Key_K);
+    Key(Qt::CTRL | Qt::SHIFT | Qt::Key_K);
     EXPECT_TRUE(doc.m_autoKey);
     EXPECT_TRUE(window->Action(ID_AUTO_KEY)->isChecked());
     EXPECT_TRUE(QSettings("Kinovela Application", "Kino").value("Editing/AutoKey").toBool());
@@ -170,7 +170,7 @@ TEST_F(Aids, FrameSelectedPutsTheModelsBoxInsideTheView)
     doc.UpdateAllViews(kHintSelection);
     Settle();
 
-    Key(Qt::Key_F);
+    Key(Qt::Key_F5);
     Settle();
     const QImage picture = View()->grabFramebuffer();
     // The selection box is drawn in white around the model's box.
@@ -186,7 +186,7 @@ TEST_F(Aids, FrameSelectedPutsTheModelsBoxInsideTheView)
     test::ExpectNear(scene.m_camera[0].m_rotation, {10, 70, 0}, 0);
 
     // Frame all: every visible part of the arm is in view, none at an edge.
-    Key(Qt::Key_A);
+    Key(Qt::Key_F4);
     Settle();
     const QImage all = View()->grabFramebuffer();
     const QRect arm = Around(all, Orange);
@@ -206,13 +206,17 @@ TEST_F(Aids, EveryShortcutBelongsToOneCommand)
         EXPECT_FALSE(window->Action(id)->shortcut().isEmpty()) << id;
         EXPECT_FALSE(window->Action(id)->icon().isNull()) << id;
     }
-    // The frame keys are plain letters: typed into a field they stay text.
-    Bar().m_current->setFocus(Qt::MouseFocusReason);
-    Bar().m_current->selectAll();
-    const CVector camera = scene.m_camera[0].m_position;
-    QTest::keyClicks(Bar().m_current, "AF");
-    EXPECT_EQ(Bar().m_current->text(), "AF");
-    EXPECT_EQ(scene.m_camera[0].m_position, camera);
+    // The keys work wherever the focus is: the tree, whose typing searches
+    // its names, and a field.
+    for (QWidget* w : {static_cast<QWidget*>(window->Tree()), static_cast<QWidget*>(Bar().m_vector[0])}) {
+        w->setFocus(Qt::MouseFocusReason);
+        scene.m_camera[0].m_position = {0, 0, -2000};
+        QTest::keyClick(w, Qt::Key_F4);
+        EXPECT_NE(scene.m_camera[0].m_position, CVector(0, 0, -2000)) << w->metaObject()->className();
+        const bool before = doc.m_autoKey;
+        QTest::keyClick(w, Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_NE(doc.m_autoKey, before) << w->metaObject()->className();
+    }
 }
 
 }  // namespace
