@@ -96,12 +96,17 @@ bool FrameDelta::Apply(Frames& frames, bool backwards)
 {
     // Check the whole walk first, so that a list of another shape is left
     // alone rather than half changed.
-    std::size_t size = frames.size();
+    std::size_t size = frames.size(), largest = size;
     for (std::size_t k = 0; k < m_steps.size(); ++k) {
         const Step& s = m_steps[backwards ? m_steps.size() - 1 - k : k];
         if (s.pos > size || s.count > size - s.pos) return false;
-        if (s.splice) size = size - s.count + s.others.size();
+        if (s.splice) {
+            size = size - s.count + s.others.size();
+            largest = std::max(largest, size);
+        }
     }
+    // One allocation for the longest the list gets on the way.
+    frames.reserve(largest);
     for (std::size_t k = 0; k < m_steps.size(); ++k) {
         Step& s = m_steps[backwards ? m_steps.size() - 1 - k : k];
         const auto first = frames.begin() + At(s.pos);

@@ -222,7 +222,9 @@ Frames::difference_type At(int i) { return static_cast<Frames::difference_type>(
 // change as the record keeps it, seen from the list as it is now.
 FrameDelta MovedAndChanged(FrameDelta moves, const Frames& before, const Frames& after)
 {
-    Frames moved = before;
+    Frames moved;
+    moved.reserve(std::max(before.size(), after.size()));
+    moved.assign(before.begin(), before.end());
     moves.Apply(moved, false);  // now holding what `before` had there
     moves.Append(FrameDelta::Between(moved, after));
     return moves;
