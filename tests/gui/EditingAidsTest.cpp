@@ -201,7 +201,6 @@ TEST_F(Aids, EveryShortcutBelongsToOneCommand)
         if (a->shortcut().isEmpty()) continue;
         EXPECT_TRUE(seen.insert(a->shortcut().toString()).second) << a->shortcut().toString().toStdString();
     }
-    EXPECT_TRUE(window->ControlToolBar()->actions().contains(window->Action(ID_AUTO_KEY)));
     EXPECT_TRUE(window->MainToolBar()->actions().contains(window->Action(ID_FRAME_ALL)));
     EXPECT_TRUE(window->MainToolBar()->actions().contains(window->Action(ID_FRAME_SELECTED)));
     for (int id : {ID_AUTO_KEY, ID_FRAME_ALL, ID_FRAME_SELECTED}) {

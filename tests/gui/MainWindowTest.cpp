@@ -202,7 +202,8 @@ TEST_F(Window, CommandsFollowTheDocumentsState)
     for (QAction* a : window->ControlToolBar()->actions()) ids.push_back(a->isSeparator() ? 0 : a->data().toInt());
     EXPECT_EQ(ids, (std::vector<int>{ID_FIRST_FRAME, ID_PREV_KEY, ID_PREV_FRAME, ID_STOP, ID_PLAY, ID_NEXT_FRAME,
                                      ID_NEXT_KEY, ID_LAST_FRAME, 0, ID_KEY_DIALOG, ID_KEY_ADD, ID_KEY_ADD_ALL,
-                                     ID_KEY_DELETE, ID_KEY_DELETE_ALL, 0, ID_INSERT_FRAMES, ID_DELETE_FRAMES}));
+                                     ID_KEY_DELETE, ID_KEY_DELETE_ALL, ID_AUTO_KEY, 0, ID_INSERT_FRAMES,
+                                     ID_DELETE_FRAMES}));
     for (int id : ids) {
         if (id != 0) {
             EXPECT_FALSE(window->Action(id)->icon().isNull()) << id;
