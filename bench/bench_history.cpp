@@ -38,54 +38,46 @@ LongScene& Scene()
     return s;
 }
 
-void Report(benchmark::State& state, const CKinovela& scene)
+// Runs `edit` and undoes it on every iteration; reports what the record
+// kept.
+template <class Edit> void EditAndUndo(benchmark::State& state, Edit edit)
 {
-    state.counters["poses held"] = static_cast<double>(scene.m_undo.At(scene.m_undo.Size() - 1).record->HeldPoses());
+    LongScene& s = Scene();
+    for (auto _ : state) {
+        edit(s);
+        state.counters["poses held"] =
+            static_cast<double>(s.scene.m_undo.At(s.scene.m_undo.Size() - 1).record->HeldPoses());
+        Undo(s.scene, s.t);
+    }
 }
 
 void KeyAllModelsAndUndo(benchmark::State& state)
 {
-    LongScene& s = Scene();
-    s.t.m_current = 5050;
-    for (auto _ : state) {
+    EditAndUndo(state, [](LongScene& s) {
+        s.t.m_current = 5050;
         s.scene.AddKeyFrame(s.t, true, 5050);
-        Report(state, s.scene);
-        Undo(s.scene, s.t);
-    }
+    });
 }
 BENCHMARK(KeyAllModelsAndUndo)->Unit(benchmark::kMillisecond);
 
 void InsertFramesAndUndo(benchmark::State& state)
 {
-    LongScene& s = Scene();
-    for (auto _ : state) {
-        s.scene.InsertFrames(s.t, 5050, 20);
-        Report(state, s.scene);
-        Undo(s.scene, s.t);
-    }
+    EditAndUndo(state, [](LongScene& s) { s.scene.InsertFrames(s.t, 5050, 20); });
 }
 BENCHMARK(InsertFramesAndUndo)->Unit(benchmark::kMillisecond);
 
 void DeleteFramesAndUndo(benchmark::State& state)
 {
-    LongScene& s = Scene();
-    for (auto _ : state) {
-        s.scene.DeleteFrames(s.t, 5010, 5029);
-        Report(state, s.scene);
-        Undo(s.scene, s.t);
-    }
+    EditAndUndo(state, [](LongScene& s) { s.scene.DeleteFrames(s.t, 5010, 5029); });
 }
 BENCHMARK(DeleteFramesAndUndo)->Unit(benchmark::kMillisecond);
 
 void DeleteModelAndUndo(benchmark::State& state)
 {
-    LongScene& s = Scene();
-    for (auto _ : state) {
+    EditAndUndo(state, [](LongScene& s) {
         s.scene.m_selected = 100;
         s.scene.DeleteModel(s.t);
-        Report(state, s.scene);
-        Undo(s.scene, s.t);
-    }
+    });
 }
 BENCHMARK(DeleteModelAndUndo)->Unit(benchmark::kMillisecond);
 

@@ -554,11 +554,13 @@ bool CKinoDoc::Reparent(int model, int newParent, bool ctrlHeld)
         // What a copying drop should make is not settled: it changes
         // nothing, yet is told and counted as an edit, as it always was.
         UpdateAllViews(kHintReparented);
-        SetModified(true);
+        m_dirty = true;
         return true;
     }
     auto record = std::make_unique<ReparentRecord>(m_scene, m_timeline, model);
     CModel& m = m_scene.m_models[static_cast<std::size_t>(model)];
+    const int oldParent = m.m_parent;
+    const std::string oldName = m.m_parentName;
     if (newParent == kNoModel) {
         m.m_parent = kNoModel;
         m.m_parentName = kNoParentName;
@@ -566,9 +568,13 @@ bool CKinoDoc::Reparent(int model, int newParent, bool ctrlHeld)
         m.m_parent = newParent;
         m.m_parentName = m_scene.m_models[static_cast<std::size_t>(newParent)].m_name;
     }
+    const bool changed = m.m_parent != oldParent || m.m_parentName != oldName;
     UpdateAllViews(kHintReparented);
-    record->End(m_scene, m_timeline);
-    m_scene.PushRecord(std::move(record));
+    // A drop onto the parent it has already changes nothing.
+    if (changed) {
+        record->End(m_scene, m_timeline);
+        m_scene.PushRecord(std::move(record));
+    }
     return true;
 }
 

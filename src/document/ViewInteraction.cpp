@@ -95,7 +95,13 @@ void ViewInteraction::BeginDrag(std::size_t mark)
                       ? s.m_selected
                       : kNoModel;
     m_dragFrame = t.m_current;
-    if (m_dragModel != kNoModel) m_dragPose = s.m_models[static_cast<std::size_t>(m_dragModel)].m_frames[static_cast<std::size_t>(t.m_current)];
+    if (m_dragModel != kNoModel) m_dragPose = DragPose();
+}
+
+const CAnimation& ViewInteraction::DragPose() const
+{
+    const CModel& m = m_doc.Scene().m_models[static_cast<std::size_t>(m_dragModel)];
+    return m.m_frames[static_cast<std::size_t>(m_dragFrame)];
 }
 
 void ViewInteraction::EndDrag()
@@ -106,8 +112,7 @@ void ViewInteraction::EndDrag()
     if (m_dragModel == kNoModel || s.m_selected != m_dragModel || t.m_current != m_dragFrame ||
         !s.m_models[static_cast<std::size_t>(m_dragModel)].HasFrame(m_dragFrame))
         return;
-    if (SamePose(m_dragPose, s.m_models[static_cast<std::size_t>(m_dragModel)].m_frames[static_cast<std::size_t>(m_dragFrame)]))
-        return;
+    if (SamePose(m_dragPose, DragPose())) return;
     m_dragModel = kNoModel;
     m_doc.FinishPoseEdit(m_dragMark);
 }

@@ -107,6 +107,8 @@ private:
     // A drag begins with the first button down and ends with the last one up.
     void BeginDrag(std::size_t mark);
     void EndDrag();
+    // The dragged model's pose at the drag's frame, as it is now.
+    const CAnimation& DragPose() const;
 
     CKinoDoc& m_doc;
     IViewHost& m_host;
