@@ -164,6 +164,13 @@ private:
         for (const std::string& w : r.warnings) m_result.warnings.push_back(w);
     }
 
+    void Frame(bool selectedOnly)
+    {
+        const CKinoDoc::FrameResult r = m_doc.OnFrameView(selectedOnly, 1.0f);
+        if (r == CKinoDoc::FrameResult::Nothing) Fail("there is no model with a vertex to frame");
+        if (r == CKinoDoc::FrameResult::TooDeep) m_result.warnings.push_back(msg::kTooDeepToFrame);
+    }
+
     CVector Vector(const std::vector<std::string>& a)
     {
         return {Float(a[0], "X"), Float(a[1], "Y"), Float(a[2], "Z")};
@@ -262,6 +269,7 @@ void Interpreter::Register()
     Add("nudge", 3, 3, "X Y Z", [&, this](auto& a) {
         const CVector d = Vector(a);
         // A press records the pose; the drag then adds to it.
+        const std::size_t mark = scene.m_undo.Size();
         scene.PushUndoForSelection(t);
         if (doc.m_mouseTarget == 0) {
             // With the camera as the mouse's target a drag moves the camera:
@@ -276,6 +284,19 @@ void Interpreter::Register()
         else
             scene.AddScale(t, d);
         doc.SetModified();
+        // With auto-key on, the drag's end keys the pose.
+        if (scene.HasSelection()) doc.FinishPoseEdit(mark);
+    });
+    Add("auto-key", 1, 1, "on|off", [&](auto& a) {
+        if (a[0] != "on" && a[0] != "off") Fail("usage: auto-key on|off");
+        if (doc.m_autoKey != (a[0] == "on")) doc.OnAutoKey();
+    });
+    // A script has no window: the camera frames for a square view, which
+    // shows the same in any view at least as wide as it is tall.
+    Add("frame-all", 0, 0, "", [&, this](auto&) { Frame(false); });
+    Add("frame-selected", 0, 0, "", [&, this](auto&) {
+        Selected();
+        Frame(true);
     });
     Add("key", 1, 3, "add|delete [all] [FRAME]", [&, this](auto& a) {
         const bool add = a[0] == "add";

@@ -40,6 +40,9 @@ enum CommandId : int {
     ID_MODEL_SHOW_HIDE = 32801,
     ID_COPY_ANIMATION = 32825,
     ID_PASTE_ANIMATION = 32826,
+    ID_AUTO_KEY = 32850,
+    ID_FRAME_ALL = 32851,
+    ID_FRAME_SELECTED = 32852,
 };
 
 struct CommandState {

@@ -8,5 +8,11 @@ inline constexpr const char* kSelectModel = "モデルを選択してくださ�
 inline constexpr const char* kDocumentTitle = "Kinovela";
 // Leads the one status-bar line that lists several warnings; %d is their count.
 inline constexpr const char* kWarningCount = "警告 %d 件: ";
+// The status bar after a pose changed at a frame that is not a key: the
+// next interpolation replaces it.
+inline constexpr const char* kPoseNotKey =
+    "キーフレームではないフレームの姿勢を変えました。キーフレームを追加しないと次の補間で元に戻ります。";
+// Frame all or frame selected on a scene deeper than the view can show.
+inline constexpr const char* kTooDeepToFrame = "モデルが大きすぎて、ビューの奥行きに収まりきりません。";
 
 }  // namespace kinovela::msg

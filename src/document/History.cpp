@@ -6,65 +6,48 @@ namespace kinovela {
 
 namespace {
 
-// Whether giving `model` the parent `parent` makes it its own ancestor.
-bool WouldCycle(const CKinovela& scene, int model, int parent)
+bool Step(CKinovela& scene, CTimeline& t, UndoStack& from, UndoStack& to, bool undoing, unsigned* touched)
 {
-    const int count = static_cast<int>(scene.m_models.size());
-    for (int p = parent, steps = 0; p >= 0 && p < count && steps <= count; ++steps) {
-        if (p == model) return true;
-        p = scene.m_models[static_cast<std::size_t>(p)].m_parent;
-    }
-    return false;
-}
-
-bool Apply(CKinovela& scene, CTimeline& t, UndoStack& from, UndoStack& to)
-{
-    if (scene.m_models.empty()) return false;
     while (!from.Empty()) {
-        const std::size_t top = from.Size() - 1;
-        const int index = scene.FindModel(from.names[top]);
-        const int frame = from.frames[top];
-        if (index == kNoModel || !scene.m_models[static_cast<std::size_t>(index)].HasFrame(frame) ||
-            !scene.m_models[static_cast<std::size_t>(index)].HasFrame(t.m_current)) {
-            from.Pop();  // nothing left to apply it to
+        EditRecord& record = *from.Top().record;
+        switch (record.Apply(scene, t)) {
+        case ApplyResult::Applied: {
+            const unsigned what = record.Touches();
+            if (touched) *touched |= what;
+            to.Push(from.Pop());
+            if (what & (kTouchModels | kTouchHierarchy)) scene.RebuildHierarchyWalk();
+            return true;
+        }
+        case ApplyResult::Blocked: return false;
+        case ApplyResult::Dropped: {
+            // The steps after it are numbered one lower now; a saved state
+            // among them is lost track of.
+            const auto step = static_cast<std::ptrdiff_t>(scene.m_undo.Size()) + (undoing ? 0 : 1);
+            from.Pop();
+            if (scene.m_cleanIndex >= step) scene.m_cleanIndex = -1;
             continue;
         }
-        scene.m_selected = index;
-        CModel& m = scene.m_models[static_cast<std::size_t>(index)];
-        // The opposite record holds the pose of the frame that is current
-        // now, not of the recorded frame.
-        to.Push(m.m_name, m.m_parent, t.m_current, m.m_frames[static_cast<std::size_t>(t.m_current)]);
-        const int parent = from.parents[top];
-        // A link that would close a parent cycle (the model lists have
-        // changed since the record was taken) is not restored; the pose is.
-        if (!WouldCycle(scene, index, parent)) {
-            m.m_parent = parent;
-            // The parent name is what files keep and what every later
-            // resolve goes by, so it follows the restored index.
-            if (parent >= 0 && static_cast<std::size_t>(parent) < scene.m_models.size())
-                m.m_parentName = scene.m_models[static_cast<std::size_t>(parent)].m_name;
-            else
-                m.m_parentName = kNoParentName;
+        case ApplyResult::Stale:
+            // Something changed the scene behind the history's back: no
+            // step can be trusted to fit any more.
+            scene.ClearHistory(t, false);
+            if (touched) *touched |= kTouchModels | kTouchHierarchy | kTouchPoses | kTouchTimeline;
+            return false;
         }
-        t.m_current = frame;
-        m.m_frames[static_cast<std::size_t>(frame)] = from.poses[top];
-        from.Pop();
-        return true;
     }
     return false;
 }
 
 }  // namespace
 
-bool Undo(CKinovela& scene, CTimeline& t) { return Apply(scene, t, scene.m_undo, scene.m_redo); }
-
-bool Redo(CKinovela& scene, CTimeline& t) { return Apply(scene, t, scene.m_redo, scene.m_undo); }
-
-void RenameInHistory(CKinovela& scene, const std::string& oldName, const std::string& newName)
+bool Undo(CKinovela& scene, CTimeline& t, unsigned* touched)
 {
-    for (UndoStack* s : {&scene.m_undo, &scene.m_redo})
-        for (std::string& n : s->names)
-            if (n == oldName) n = newName;
+    return Step(scene, t, scene.m_undo, scene.m_redo, true, touched);
+}
+
+bool Redo(CKinovela& scene, CTimeline& t, unsigned* touched)
+{
+    return Step(scene, t, scene.m_redo, scene.m_undo, false, touched);
 }
 
 bool CopyAnimation(CKinovela& scene)
@@ -79,9 +62,16 @@ bool PasteAnimation(CKinovela& scene, CTimeline& t)
 {
     CModel* m = scene.SelectedModel();
     if (!m) return false;
+    auto record = std::make_unique<PasteAnimationRecord>();
+    record->Begin(scene, t);
+    const std::vector<CAnimation> before = m->m_frames;
     const std::size_t n = std::min(scene.m_animClipboard.size(), m->m_frames.size());
     std::copy_n(scene.m_animClipboard.begin(), n, m->m_frames.begin());
-    scene.ClearHistory(t, false);
+    record->AddModel(scene.m_selected, FrameDelta::Between(before, m->m_frames));
+    if (!record->Empty(t)) {
+        record->End(scene, t);
+        scene.PushRecord(std::move(record));
+    }
     return true;
 }
 

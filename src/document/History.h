@@ -1,31 +1,24 @@
-// Undo and redo of single-frame poses, and the animation clipboard. The
-// records live in the scene (CKinovela::m_undo, m_redo); these operations
-// apply them.
+// Undo and redo over the scene's history (CKinovela::m_undo, m_redo), and
+// the animation clipboard.
 #pragma once
-
-#include <string>
 
 #include "scene/Kinovela.h"
 
 namespace kinovela {
 
-// Applies the newest undo record: selects the first model with the record's
-// name, moves the pose at the current frame to the redo stack, restores the
-// model's parent link and the recorded pose (key flag included) and makes
-// the recorded frame current. Records that name no model in the scene, or a
-// frame the model no longer has, are dropped on the way. False when nothing
-// was applied.
-bool Undo(CKinovela& scene, CTimeline& t);
+// Applies the newest undo step and moves it to the redo stack. Pose records
+// that name no model in the scene, or a frame the model no longer has, are
+// dropped on the way; a step that no longer fits the scene at all ends the
+// history. `touched`, when given, gains the step's EditTouch bits. False
+// when nothing was applied.
+bool Undo(CKinovela& scene, CTimeline& t, unsigned* touched = nullptr);
 // The same with the two stacks exchanged.
-bool Redo(CKinovela& scene, CTimeline& t);
-
-// Pending records follow a model that is renamed, so undo keeps working.
-void RenameInHistory(CKinovela& scene, const std::string& oldName, const std::string& newName);
+bool Redo(CKinovela& scene, CTimeline& t, unsigned* touched = nullptr);
 
 // Both need a selected model and return false without one.
 bool CopyAnimation(CKinovela& scene);
 // Copies as many clipboard frames as the model holds, key flags included,
-// and clears the history (without rewinding).
+// as one undoable step.
 bool PasteAnimation(CKinovela& scene, CTimeline& t);
 
 }  // namespace kinovela

@@ -1,10 +1,13 @@
 #include "document/KinoDoc.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 
 #include "common/TextCodec.h"
+#include "document/CameraFraming.h"
 #include "document/DocumentMessages.h"
 #include "document/History.h"
 #include "mqo/LoaderMQO.h"
@@ -42,6 +45,16 @@ void CKinoDoc::UpdateAllViews(int hint)
 
 void CKinoDoc::ReleaseResources() { m_hooks->ReleaseResources(); }
 
+void CKinoDoc::SetModified(bool modified)
+{
+    if (!modified) {
+        m_dirty = false;
+        m_scene.MarkClean();
+    } else if (!m_scene.MarkTopChanged()) {
+        m_dirty = true;
+    }
+}
+
 // --- files ---------------------------------------------------------------------
 
 void CKinoDoc::OnNewDocument()
@@ -50,12 +63,12 @@ void CKinoDoc::OnNewDocument()
     m_pathName.clear();
     m_versionText.clear();
     m_title = msg::kDocumentTitle;
-    m_modified = false;
     m_timeline.m_current = 0;
     m_timeline.m_playing = 0;
     m_timeline.m_last = 60;
     m_timeline.m_prevLast = 60;
     m_scene.ResetScene(m_timeline);
+    SetModified(false);
     UpdateAllViews(m_firstNew ? kHintFirstNew : kHintNew);
     m_firstNew = false;
 }
@@ -74,6 +87,8 @@ DocResult CKinoDoc::OnOpenDocument(const std::string& path)
 {
     DocResult result;
     const std::string ext = PathExtension(path);
+    // Opening forgets the history; what was unsaved stays unsaved.
+    bool modified = IsModified();
     if (ext == "kvl") {
         // The reader fills a fresh scene and commits only on success, so the
         // renderers' resources are released only once the file has been read.
@@ -109,7 +124,7 @@ DocResult CKinoDoc::OnOpenDocument(const std::string& path)
         m_versionText = r.versionText;
         m_pathName = path;
         m_title = path;
-        m_modified = false;
+        modified = false;
         LoadTextures(path, result);
         m_hooks->LoadTextures();
     } else if (ext == "mqo") {
@@ -118,9 +133,11 @@ DocResult CKinoDoc::OnOpenDocument(const std::string& path)
         result.ok = true;
         LoadTextures(path, result);
         UpdateAllViews(kHintModelsChanged);
-        m_modified = true;
+        modified = true;
     }
     m_scene.ClearHistory(m_timeline, true);
+    m_scene.MarkClean();
+    m_dirty = modified;
     m_timeline.m_prevLast = m_timeline.m_last;
     m_scene.UpdateColors();
     m_scene.UpdateBoundingBoxes();
@@ -148,7 +165,7 @@ DocResult CKinoDoc::OnSaveDocument(const std::string& path)
     m_pathName = path;
     m_title = path;
     m_versionText = kNativeVersionText;
-    m_modified = false;
+    SetModified(false);
     return result;
 }
 
@@ -187,6 +204,9 @@ CommandState CKinoDoc::GetState(int id) const
     case ID_COPY_ANIMATION:
     case ID_PASTE_ANIMATION: return {selection, false};
     case ID_SMOOTH: return {true, m_scene.m_smooth == 1};
+    case ID_AUTO_KEY: return {true, m_autoKey};
+    case ID_FRAME_ALL: return {!m_scene.m_models.empty(), false};
+    case ID_FRAME_SELECTED: return {selection, false};
     default: return {true, false};
     }
 }
@@ -195,18 +215,30 @@ CommandState CKinoDoc::GetState(int id) const
 
 void CKinoDoc::OnEditUndo()
 {
-    if (!Undo(m_scene, m_timeline)) return;
-    m_hooks->BuildSelectionBox();
-    UpdateAllViews(kHintHistory);
-    m_modified = true;
+    unsigned touched = 0;
+    const bool applied = Undo(m_scene, m_timeline, &touched);
+    if (applied || touched) AfterHistoryStep(touched);
 }
 
 void CKinoDoc::OnEditRedo()
 {
-    if (!Redo(m_scene, m_timeline)) return;
+    unsigned touched = 0;
+    const bool applied = Redo(m_scene, m_timeline, &touched);
+    if (applied || touched) AfterHistoryStep(touched);
+}
+
+void CKinoDoc::AfterHistoryStep(unsigned touched)
+{
+    if (touched & (kTouchModels | kTouchLook)) m_hooks->RebuildModels();
+    if (touched & kTouchTimeline) {
+        // The control bar shows the range and rate again, which puts its
+        // slider at 0; the step's own frame comes back with hint 105.
+        const int current = m_timeline.m_current;
+        UpdateAllViews(kHintFrames);
+        m_timeline.m_current = current;
+    }
     m_hooks->BuildSelectionBox();
     UpdateAllViews(kHintHistory);
-    m_modified = true;
 }
 
 void CKinoDoc::OnMouseCamera()
@@ -242,7 +274,10 @@ void CKinoDoc::OnModeScale()
 void CKinoDoc::OnPlay()
 {
     m_scene.RecomputeAll(m_timeline);
+    // Play takes the rate typed into the box.
+    const float before = m_timeline.m_fps;
     UpdateAllViews(kHintPlay);
+    RecordFrameRate(before);
 }
 
 void CKinoDoc::OnStop() { UpdateAllViews(kHintStop); }
@@ -286,13 +321,29 @@ void CKinoDoc::OnLastFrame()
 void CKinoDoc::OnKeyFrameDialog(int frame, int choice)
 {
     if (!m_scene.HasSelection() || choice < 0 || choice > 3) return;
+    const std::size_t mark = m_scene.m_undo.Size();
     if (choice < 2)
         m_scene.AddKeyFrame(m_timeline, choice == 1, frame);
     else
         m_scene.DeleteKeyFrame(m_timeline, choice == 3, frame);
-    m_scene.RecomputeAll(m_timeline);
+    RecomputeAllInto(mark);
     UpdateAllViews(kHintKeys);
-    m_modified = true;
+}
+
+void CKinoDoc::RecomputeAllInto(std::size_t mark)
+{
+    auto record = std::make_unique<KeyFramesRecord>();
+    record->Begin(m_scene, m_timeline);
+    for (std::size_t i = 0; i < m_scene.m_models.size(); ++i) {
+        CModel& m = m_scene.m_models[i];
+        const std::vector<CAnimation> before = m.m_frames;
+        m.RecomputeFrames(m_timeline.m_last);
+        record->AddModel(static_cast<int>(i), FrameDelta::Between(before, m.m_frames));
+    }
+    if (record->Empty(m_timeline)) return;
+    record->End(m_scene, m_timeline);
+    m_scene.PushRecord(std::move(record));
+    m_scene.GroupTop(m_scene.m_undo.Size() - mark);
 }
 
 void CKinoDoc::OnAddKey(bool allModels)
@@ -300,7 +351,6 @@ void CKinoDoc::OnAddKey(bool allModels)
     if (!m_scene.HasSelection()) return;
     m_scene.AddKeyFrame(m_timeline, allModels, m_timeline.m_current);
     UpdateAllViews(kHintKeys);
-    m_modified = true;
 }
 
 void CKinoDoc::OnDeleteKey(bool allModels)
@@ -308,14 +358,12 @@ void CKinoDoc::OnDeleteKey(bool allModels)
     if (!m_scene.HasSelection()) return;
     m_scene.DeleteKeyFrame(m_timeline, allModels, m_timeline.m_current);
     UpdateAllViews(kHintKeys);
-    m_modified = true;
 }
 
 std::string CKinoDoc::OnInsertFrames(int after, int count)
 {
     if (!m_scene.InsertFrames(m_timeline, after, count)) return msg::kFrameOutOfRange;
     UpdateAllViews(kHintFrames);
-    m_modified = true;
     return {};
 }
 
@@ -323,23 +371,51 @@ std::string CKinoDoc::OnDeleteFrames(int first, int last)
 {
     if (!m_scene.DeleteFrames(m_timeline, first, last)) return msg::kFrameOutOfRange;
     UpdateAllViews(kHintFrames);
-    m_modified = true;
     return {};
 }
 
 void CKinoDoc::OnSmooth()
 {
+    // The shading flag is part of the saved scene: an edit like any other.
+    m_scene.PushRecord(std::make_unique<ShadingRecord>(m_scene.m_smooth));
     m_scene.m_smooth = m_scene.m_smooth ? 0 : 1;
     m_hooks->RebuildModels();
     UpdateAllViews(kHintLook);
-    // The shading flag is part of the saved scene.
-    m_modified = true;
 }
 
 void CKinoDoc::OnCameraReset()
 {
     m_scene.ResetCamera();
+    // Framing a large scene may have widened the view.
+    m_scene.m_fov = kDefaultFov;
     UpdateAllViews(kHintHistory);
+}
+
+CKinoDoc::FrameResult CKinoDoc::OnFrameView(bool selectedOnly, float aspect)
+{
+    const std::vector<int> models = ModelsToFrame(m_scene, selectedOnly);
+    const std::optional<CameraFit> fit = FitCamera(m_scene, m_timeline, models, aspect);
+    if (!fit) return FrameResult::Nothing;
+    // A view change, as camera drags are: neither a step of the history
+    // nor a modification.
+    m_scene.m_camera[0].m_position = fit->position;
+    m_scene.m_fov = fit->fov;
+    UpdateAllViews(kHintHistory);
+    return fit->fits ? FrameResult::Framed : FrameResult::TooDeep;
+}
+
+void CKinoDoc::FinishPoseEdit(std::size_t mark)
+{
+    const CModel* m = m_scene.SelectedModel();
+    if (!m || !m->HasFrame(m_timeline.m_current)) return;
+    if (m_autoKey) {
+        m_scene.AddKeyFrame(m_timeline, false, m_timeline.m_current);
+        // The pose and its key come back together with one undo.
+        if (m_scene.m_undo.Size() > mark + 1) m_scene.GroupTop(m_scene.m_undo.Size() - mark);
+        UpdateAllViews(kHintKeys);
+        return;
+    }
+    if (m->m_frames[static_cast<std::size_t>(m_timeline.m_current)].m_key != 1) UpdateAllViews(kHintPoseOffKey);
 }
 
 void CKinoDoc::OnBackground(std::uint32_t colour)
@@ -347,33 +423,52 @@ void CKinoDoc::OnBackground(std::uint32_t colour)
     m_scene.m_background = colour;
     m_hooks->BackgroundChanged();
     UpdateAllViews(kHintLook);
-    m_modified = true;
+    // Not kept in the file, yet counted as a change, as it always was.
+    m_dirty = true;
 }
 
 // --- control bar -------------------------------------------------------------------
 
 void CKinoDoc::OnVectorEditLeft()
 {
-    const bool model = m_scene.HasSelection();
+    const CModel* model = m_scene.SelectedModel();
+    const std::size_t mark = m_scene.m_undo.Size();
+    const CAnimation before = model && model->HasFrame(m_timeline.m_current)
+                                  ? model->m_frames[static_cast<std::size_t>(m_timeline.m_current)]
+                                  : CAnimation{};
     m_scene.PushUndoForSelection(m_timeline);
     UpdateAllViews(kHintVectorEdited);
     // A typed pose is an edit like any other; typed camera values are a view
     // change, as camera drags are.
-    if (model) m_modified = true;
+    if (!model) return;
+    SetModified(true);
+    // Leaving the field without changing a number keys nothing.
+    model = m_scene.SelectedModel();
+    if (model && model->HasFrame(m_timeline.m_current) &&
+        !SamePose(before, model->m_frames[static_cast<std::size_t>(m_timeline.m_current)]))
+        FinishPoseEdit(mark);
 }
 
 void CKinoDoc::OnCurrentFrameEditLeft() { UpdateAllViews(kHintCurrentFrameEdited); }
 
 void CKinoDoc::OnLastFrameEditLeft()
 {
+    // The control bar applies the field (SetLastFrame records the step).
     UpdateAllViews(kHintLastFrame);
-    m_modified = true;
 }
 
 void CKinoDoc::OnFpsChanged()
 {
+    const float before = m_timeline.m_fps;
     UpdateAllViews(m_timeline.m_playing ? kHintFpsWhilePlaying : kHintFps);
-    m_modified = true;
+    RecordFrameRate(before);
+}
+
+void CKinoDoc::RecordFrameRate(float before)
+{
+    // The views read the rate from the control bar; the file keeps it.
+    if (std::bit_cast<std::uint32_t>(before) != std::bit_cast<std::uint32_t>(m_timeline.m_fps))
+        m_scene.PushRecord(std::make_unique<FrameRateRecord>(before));
 }
 
 // --- hierarchy view ------------------------------------------------------------------
@@ -413,10 +508,13 @@ DocResult CKinoDoc::DropModels(const std::string& path)
 DocResult CKinoDoc::AddModels(const std::string& path)
 {
     DocResult result;
+    auto record = std::make_unique<AddModelsRecord>(m_scene, m_timeline);
     if (!ImportModels(path, m_scene.m_selected, result)) return result;
     LoadTextures(path, result);
     UpdateAllViews(kHintModelsChanged);
-    m_modified = true;
+    // A file that fails part way may still have added models: they are a
+    // step like the rest.
+    if (record->Finish(m_scene, m_timeline)) m_scene.PushRecord(std::move(record));
     return result;
 }
 
@@ -465,41 +563,25 @@ void CKinoDoc::DeleteSelectedModel()
     if (!m_scene.HasSelection()) return;
     m_scene.DeleteModel(m_timeline);
     UpdateAllViews(kHintModelsChanged);
-    m_modified = true;
 }
 
 bool CKinoDoc::RenameSelected(const std::string& newName)
 {
     CModel* m = m_scene.SelectedModel();
     if (!m || newName.empty()) return false;
-    const std::string old = m->m_name;
-    // Records name their model. When either name is shared with another
-    // model, renamed records could land on the wrong one: drop the history.
-    int sharing = 0;
-    for (const CModel& other : m_scene.m_models)
-        if (&other != m && (other.m_name == old || other.m_name == newName)) ++sharing;
-    m_scene.RenameParentLinks(old, newName);
-    m->m_name = newName;
-    if (sharing == 0)
-        RenameInHistory(m_scene, old, newName);
-    else
-        m_scene.ClearHistory(m_timeline, false);
-    m_modified = true;
+    if (newName == m->m_name) return true;
+    // The history goes back through the rename before it reaches records
+    // taken under the old name, so they keep finding their model.
+    m_scene.PushRecord(RenameRecord::Rename(m_scene, m_timeline, m_scene.m_selected, newName));
     return true;
 }
 
 void CKinoDoc::ToggleVisibility(int model)
 {
     if (model >= 0 && static_cast<std::size_t>(model) < m_scene.m_models.size()) {
-        CModel& m = m_scene.m_models[static_cast<std::size_t>(model)];
-        if (m.m_visible == 1) {
-            m_scene.m_selected = kNoModel;
-            m.m_visible = 0;
-        } else {
-            m_scene.m_selected = model;
-            m.m_visible = 1;
-        }
-        m_modified = true;  // visibility is saved with the scene
+        VisibilityRecord::Toggle(m_scene, model);
+        // Visibility is saved with the scene.
+        m_scene.PushRecord(std::make_unique<VisibilityRecord>(model));
     }
     UpdateAllViews(kHintSelection);
 }
@@ -522,20 +604,31 @@ bool CKinoDoc::CanReparent(int model, int newParent) const
 bool CKinoDoc::Reparent(int model, int newParent, bool ctrlHeld)
 {
     if (!CanReparent(model, newParent)) return false;
-    m_scene.PushUndoForSelection(m_timeline);
-    if (!ctrlHeld) {
-        CModel& m = m_scene.m_models[static_cast<std::size_t>(model)];
-        if (newParent == kNoModel) {
-            m.m_parent = kNoModel;
-            m.m_parentName = kNoParentName;
-        } else {
-            m.m_parent = newParent;
-            m.m_parentName = m_scene.m_models[static_cast<std::size_t>(newParent)].m_name;
-        }
+    if (ctrlHeld) {
+        // What a copying drop should make is not settled: it changes
+        // nothing, yet is told and counted as an edit, as it always was.
+        UpdateAllViews(kHintReparented);
+        m_dirty = true;
+        return true;
     }
-    m_scene.PushUndoForSelection(m_timeline);
+    auto record = std::make_unique<ReparentRecord>(m_scene, m_timeline, model);
+    CModel& m = m_scene.m_models[static_cast<std::size_t>(model)];
+    const int oldParent = m.m_parent;
+    const std::string oldName = m.m_parentName;
+    if (newParent == kNoModel) {
+        m.m_parent = kNoModel;
+        m.m_parentName = kNoParentName;
+    } else {
+        m.m_parent = newParent;
+        m.m_parentName = m_scene.m_models[static_cast<std::size_t>(newParent)].m_name;
+    }
+    const bool changed = m.m_parent != oldParent || m.m_parentName != oldName;
     UpdateAllViews(kHintReparented);
-    m_modified = true;
+    // A drop onto the parent it has already changes nothing.
+    if (changed) {
+        record->End(m_scene, m_timeline);
+        m_scene.PushRecord(std::move(record));
+    }
     return true;
 }
 
@@ -548,9 +641,9 @@ std::string CKinoDoc::OnCopyAnimation()
 
 std::string CKinoDoc::OnPasteAnimation()
 {
+    // Pasting replaces a model's animation: a step of the history, so that
+    // it is neither lost unasked nor beyond undo.
     if (!PasteAnimation(m_scene, m_timeline)) return msg::kSelectModel;
-    // Pasting replaces a model's animation: that must not be lost unasked.
-    m_modified = true;
     return {};
 }
 

@@ -72,6 +72,8 @@ public:
     bool m_firstNew = true;
     int m_transformMode = 0;  // 0 move, 1 rotate, 2 scale
     int m_mouseTarget = 0;    // 0 the mouse moves the camera, 1 the selected model
+    // Auto-key: every pose edit of a model also stores a key frame there.
+    bool m_autoKey = false;
     std::string m_versionText;
 
     const std::string& PathName() const { return m_pathName; }
@@ -82,8 +84,14 @@ public:
         m_title = path;
     }
     const std::string& Title() const { return m_title; }
-    bool IsModified() const { return m_modified; }
-    void SetModified(bool modified = true) { m_modified = modified; }
+    // Modified while the scene differs from the state last saved or opened.
+    // Undo and redo back to that state clear the mark again, unless a change
+    // outside the history (an export, the background colour) came between.
+    bool IsModified() const { return m_dirty || !m_scene.AtCleanState(); }
+    // true: the newest step of the history changed the scene, or (when
+    // there is none since the saved state) something outside it did.
+    // false: the scene as it is now is the saved one.
+    void SetModified(bool modified = true);
 
     // --- textures ----------------------------------------------------------------
     // Folders searched for texture files before the program's TEXTURE
@@ -138,6 +146,18 @@ public:
     void OnSmooth();
     void OnCameraReset();
     void OnBackground(std::uint32_t colour);
+    void OnAutoKey() { m_autoKey = !m_autoKey; }
+    // Frame all (selectedOnly false) and frame selected, for a view of the
+    // given width / height.
+    enum class FrameResult { Nothing, Framed, TooDeep };
+    FrameResult OnFrameView(bool selectedOnly, float aspect);
+
+    // After a pose edit of the selected model at the current frame (a drag,
+    // typed values, a script's set or nudge) whose records begin at undo
+    // stack size `mark`: with auto-key on, stores a key there as part of
+    // the same step; otherwise, when the frame is not a key, tells the views
+    // (hint 121).
+    void FinishPoseEdit(std::size_t mark);
 
     // --- control-bar notifications ---------------------------------------------------
     void OnVectorEditLeft();
@@ -178,6 +198,13 @@ private:
     // Decodes the images of textured materials that have none yet, looking
     // beside `documentPath` as well.
     void LoadTextures(const std::string& documentPath, DocResult& result);
+    // Recomputes every model's in-between frames as part of the newest step
+    // (the key frame dialog's recompute).
+    void RecomputeAllInto(std::size_t mark);
+    // Broadcasts what an undo or redo step changed.
+    void AfterHistoryStep(unsigned touched);
+    // A step for a frame rate the views changed from `before`.
+    void RecordFrameRate(float before);
 
     CKinovela& m_scene;
     CTimeline& m_timeline;
@@ -187,7 +214,9 @@ private:
     IRenderHooks* m_hooks = &m_noHooks;
     std::string m_pathName;
     std::string m_title = "Kinovela";
-    bool m_modified = false;
+    // A change that the history does not hold (an export that left the
+    // scene unsaved, the background colour) since the last save.
+    bool m_dirty = false;
 };
 
 // The extension of the last path component without its dot, lower case

@@ -25,6 +25,7 @@ enum UpdateHint : int {
     kHintPlay = 118,
     kHintFpsWhilePlaying = 119,
     kHintStop = 120,
+    kHintPoseOffKey = 121,        // a pose changed at a frame that is not a key of its model
 };
 
 // A window (or a stand-in for one) that reacts to the document's hints.

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "document/DocumentMessages.h"
+
 namespace kinovela {
 
 FrameRateMeter::FrameRateMeter(Clock clock) : m_clock(std::move(clock)) { Reset(); }
@@ -84,40 +86,79 @@ void ViewInteraction::Play(float fps)
     m_host.StartTimer(TimerInterval(fps));
 }
 
+void ViewInteraction::BeginDrag(std::size_t mark)
+{
+    const CKinovela& s = m_doc.Scene();
+    const CTimeline& t = m_doc.Timeline();
+    m_dragMark = mark;
+    m_dragModel = s.HasSelection() && s.m_models[static_cast<std::size_t>(s.m_selected)].HasFrame(t.m_current)
+                      ? s.m_selected
+                      : kNoModel;
+    m_dragFrame = t.m_current;
+    if (m_dragModel != kNoModel) m_dragPose = DragPose();
+}
+
+const CAnimation& ViewInteraction::DragPose() const
+{
+    const CModel& m = m_doc.Scene().m_models[static_cast<std::size_t>(m_dragModel)];
+    return m.m_frames[static_cast<std::size_t>(m_dragFrame)];
+}
+
+void ViewInteraction::EndDrag()
+{
+    const CKinovela& s = m_doc.Scene();
+    const CTimeline& t = m_doc.Timeline();
+    // Only a drag that moved the model it began on counts as a pose edit.
+    if (m_dragModel == kNoModel || s.m_selected != m_dragModel || t.m_current != m_dragFrame ||
+        !s.m_models[static_cast<std::size_t>(m_dragModel)].HasFrame(m_dragFrame))
+        return;
+    if (SamePose(m_dragPose, DragPose())) return;
+    m_dragModel = kNoModel;
+    m_doc.FinishPoseEdit(m_dragMark);
+}
+
 void ViewInteraction::OnLeftDown(int x, int y)
 {
-    if (!m_leftDown && !m_rightDown) m_host.CaptureMouse();
+    const bool first = !m_leftDown && !m_rightDown;
+    if (first) m_host.CaptureMouse();
     m_leftDown = true;
     m_lastX = x;
     m_lastY = y;
     CKinovela& s = m_doc.Scene();
+    const std::size_t mark = s.m_undo.Size();
     s.PushUndoForSelection(m_doc.Timeline());
-    if (m_rightDown) return;
-    if (!m_host.PickModel(x, y)) return;
-    m_doc.OnMouseModel();
-    m_doc.UpdateAllViews(kHintSelection);
-    s.PushUndoForSelection(m_doc.Timeline());
+    if (!m_rightDown && m_host.PickModel(x, y)) {
+        m_doc.OnMouseModel();
+        m_doc.UpdateAllViews(kHintSelection);
+        s.PushUndoForSelection(m_doc.Timeline());
+    }
+    if (first) BeginDrag(mark);
 }
 
 void ViewInteraction::OnRightDown(int x, int y)
 {
-    if (!m_leftDown && !m_rightDown) m_host.CaptureMouse();
+    const bool first = !m_leftDown && !m_rightDown;
+    if (first) m_host.CaptureMouse();
     m_rightDown = true;
     m_lastX = x;
     m_lastY = y;
+    const std::size_t mark = m_doc.Scene().m_undo.Size();
     m_doc.Scene().PushUndoForSelection(m_doc.Timeline());
+    if (first) BeginDrag(mark);
 }
 
 void ViewInteraction::OnLeftUp()
 {
     if (!m_rightDown) m_host.ReleaseMouse();
     m_leftDown = false;
+    if (!m_rightDown) EndDrag();
 }
 
 void ViewInteraction::OnRightUp()
 {
     if (!m_leftDown) m_host.ReleaseMouse();
     m_rightDown = false;
+    if (!m_leftDown) EndDrag();
 }
 
 void ViewInteraction::OnMouseMove(int x, int y, const MouseState& keys)
@@ -248,6 +289,8 @@ void ViewInteraction::OnUpdate(int hint)
         [[fallthrough]];
     case kHintModelsChanged:
         ShowByMode();
+        // Every model's keys show on the slider, selected or not.
+        m_controls.ShowKeyMarks();
         m_host.RebuildModelLists();
         StopTimer();
         break;
@@ -308,6 +351,7 @@ void ViewInteraction::OnUpdate(int hint)
         Play(m_controls.ReadFrameRate(true));
         return;
     case kHintStop: StopTimer(); return;
+    case kHintPoseOffKey: m_controls.ShowNote(msg::kPoseNotKey); return;
     default: break;
     }
     m_host.Invalidate();

@@ -41,6 +41,8 @@ public:
     // The current-frame field into the slider (which sets the frame).
     virtual void ReadCurrentFrame() {}
     virtual void ShowRate(const std::string& text) = 0;
+    // A passing remark in the status bar.
+    virtual void ShowNote(const std::string&) {}
 };
 
 // The drawing-rate meter. The clock is a parameter so that tests can drive it.
@@ -102,6 +104,11 @@ private:
     void ShowByMode();
     void StopTimer();
     void Play(float fps);
+    // A drag begins with the first button down and ends with the last one up.
+    void BeginDrag(std::size_t mark);
+    void EndDrag();
+    // The dragged model's pose at the drag's frame, as it is now.
+    const CAnimation& DragPose() const;
 
     CKinoDoc& m_doc;
     IViewHost& m_host;
@@ -110,6 +117,12 @@ private:
     bool m_leftDown = false;
     bool m_rightDown = false;
     int m_lastX = 0, m_lastY = 0;
+    // The selected pose when the drag began, to tell at its end whether it
+    // changed, and the history's size before the press recorded it.
+    std::size_t m_dragMark = 0;
+    int m_dragModel = kNoModel;
+    int m_dragFrame = 0;
+    CAnimation m_dragPose;
 };
 
 }  // namespace kinovela

@@ -106,8 +106,9 @@ void CKinovela::ResetSceneFields()
     m_hierarchyWalk.clear();
     m_undo.Clear();
     m_redo.Clear();
+    m_cleanIndex = 0;
     ResetCamera();
-    m_fov = 10.0f;
+    m_fov = kDefaultFov;
     m_smooth = 1;
     m_lastListId = 5;
     m_nextMaterialId = 0;
@@ -130,12 +131,9 @@ void CKinovela::ResetCamera()
 void CKinovela::DeleteModel(CTimeline& t)
 {
     if (!HasSelection()) return;
-    m_models.erase(m_models.begin() + m_selected);
-    PruneMaterials();
-    ResolveParents();
-    m_selected = kNoModel;
-    ClearHistory(t, true);
-    RebuildHierarchyWalk();
+    // The record takes the model out of the list and keeps it, with the
+    // materials and parent links the deletion changes.
+    PushRecord(DeleteModelRecord::Delete(*this, t, m_selected));
 }
 
 void CKinovela::ResolveParents()
@@ -165,7 +163,7 @@ void CKinovela::RenameParentLinks(const std::string& oldName, const std::string&
         if (m.m_parentName == oldName) m.m_parentName = newName;
 }
 
-void CKinovela::PruneMaterials()
+void CKinovela::PruneMaterials(std::vector<std::pair<std::size_t, CMaterial>>* erased)
 {
     // One pass over the faces collects the ids in use; erasing every unused
     // material in list order leaves the same list as restarting the scan
@@ -175,8 +173,15 @@ void CKinovela::PruneMaterials()
         for (const CFace& f : m.m_faces) used.push_back(f.m_material);
     std::sort(used.begin(), used.end());
     used.erase(std::unique(used.begin(), used.end()), used.end());
-    std::erase_if(m_materials,
-                  [&](const CMaterial& mat) { return !std::binary_search(used.begin(), used.end(), mat.m_id); });
+    std::vector<CMaterial> kept;
+    kept.reserve(m_materials.size());
+    for (std::size_t i = 0; i < m_materials.size(); ++i) {
+        if (std::binary_search(used.begin(), used.end(), m_materials[i].m_id))
+            kept.push_back(std::move(m_materials[i]));
+        else if (erased)
+            erased->emplace_back(i, std::move(m_materials[i]));
+    }
+    m_materials = std::move(kept);
 }
 
 void CKinovela::RebuildHierarchyWalk() { m_hierarchyWalk = BuildHierarchyWalk(*this); }
@@ -206,6 +211,27 @@ void CKinovela::UpdateDerived()
 
 // --- animation ---------------------------------------------------------------
 
+namespace {
+
+using Frames = std::vector<CAnimation>;
+
+Frames::difference_type At(int i) { return static_cast<Frames::difference_type>(i); }
+
+// `moves` says, from the list as it was, where an edit moved frames in and
+// out; the frames it then changed in place follow as runs. Returns the
+// change as the record keeps it, seen from the list as it is now.
+FrameDelta MovedAndChanged(FrameDelta moves, const Frames& before, const Frames& after)
+{
+    Frames moved;
+    moved.reserve(std::max(before.size(), after.size()));
+    moved.assign(before.begin(), before.end());
+    moves.Apply(moved, false);  // now holding what `before` had there
+    moves.Append(FrameDelta::Between(moved, after));
+    return moves;
+}
+
+}  // namespace
+
 void CKinovela::RecomputeAll(const CTimeline& t)
 {
     for (CModel& m : m_models) m.RecomputeFrames(t.m_last);
@@ -225,42 +251,68 @@ void CKinovela::AddKeyFrame(CTimeline& t, bool allModels, int frame)
     if (!HasSelection()) return;
     if (frame < 0 || frame > t.m_last) return;
     const bool here = frame == t.m_current;
+    auto record = std::make_unique<KeyFramesRecord>();
+    record->Begin(*this, t);
     ForKeyTargets(allModels, [&](int i) {
         CModel& m = m_models[static_cast<std::size_t>(i)];
-        PushUndo(i, frame);
+        const std::vector<CAnimation> before = m.m_frames;
         auto& target = m.m_frames[static_cast<std::size_t>(frame)];
         if (!here) target.CopyPose(m.m_frames[static_cast<std::size_t>(t.m_current)]);
         target.m_key = 1;
         m.RecomputeFrames(t.m_last);
+        record->AddModel(i, FrameDelta::Between(before, m.m_frames));
     });
+    PushFramesRecord(std::move(record), t);
 }
 
 void CKinovela::DeleteKeyFrame(CTimeline& t, bool allModels, int frame)
 {
     if (frame <= 0 || frame > t.m_last || !HasSelection()) return;
+    auto record = std::make_unique<KeyFramesRecord>();
+    record->Begin(*this, t);
     ForKeyTargets(allModels, [&](int i) {
         CModel& m = m_models[static_cast<std::size_t>(i)];
-        PushUndo(i, frame);
+        const std::vector<CAnimation> before = m.m_frames;
         m.m_frames[static_cast<std::size_t>(frame)].m_key = 0;
         m.RecomputeFrames(t.m_last);
+        record->AddModel(i, FrameDelta::Between(before, m.m_frames));
     });
+    PushFramesRecord(std::move(record), t);
 }
 
 bool CKinovela::InsertFrames(CTimeline& t, int after, int count)
 {
     if (after < 0 || after > t.m_last || count < 0) return false;
     if (count > kMaxLastFrame - t.m_last) return false;
+    auto record = std::make_unique<InsertFramesRecord>();
+    record->Begin(*this, t);
+    record->KeepRange(t);
     t.m_last += count;
     t.m_prevLast = t.m_last;
-    for (CModel& m : m_models) {
+    const auto size = static_cast<std::size_t>(t.m_last) + 1;
+    // One model at a time, so that only one model's frames are held twice.
+    for (std::size_t i = 0; i < m_models.size(); ++i) {
+        CModel& m = m_models[i];
+        const Frames before = m.m_frames;
         m.ResizeFrames(t.m_last, t.m_prevLast + 1);
         auto& fr = m.m_frames;
         for (int c = t.m_last; c >= after + count + 1; --c)
             fr[static_cast<std::size_t>(c)] = fr[static_cast<std::size_t>(c - count)];
         for (int c = after + 1; c <= after + count; ++c) fr[static_cast<std::size_t>(c)].Reset();
+        m.RecomputeFrames(t.m_last);
+        // As moves: the new frames go in behind `after`, then the list takes
+        // its new length at the end.
+        FrameDelta moves;
+        moves.AddSplice(static_cast<std::size_t>(after) + 1, Frames(static_cast<std::size_t>(count)), 0);
+        const std::size_t grown = before.size() + static_cast<std::size_t>(count);
+        if (grown > size)
+            moves.AddSplice(size, {}, grown - size);
+        else if (grown < size)
+            moves.AddSplice(grown, Frames(size - grown), 0);
+        record->AddModel(static_cast<int>(i), MovedAndChanged(std::move(moves), before, fr));
     }
-    RecomputeAll(t);
-    ClearHistory(t, true);
+    t.m_current = 0;
+    PushFramesRecord(std::move(record), t);
     return true;
 }
 
@@ -270,25 +322,52 @@ bool CKinovela::DeleteFrames(CTimeline& t, int first, int last)
     // Removing every frame would leave a range with no frame 0.
     if (first == 0 && last == t.m_last) return false;
     const int n = last - first + 1;
-    for (CModel& m : m_models) {
+    auto record = std::make_unique<DeleteFramesRecord>();
+    record->Begin(*this, t);
+    record->KeepRange(t);
+    for (std::size_t i = 0; i < m_models.size(); ++i) {
+        CModel& m = m_models[i];
         auto& fr = m.m_frames;
+        const Frames before = fr;
         for (int d = first; d + n <= t.m_last; ++d)
             fr[static_cast<std::size_t>(d)] = fr[static_cast<std::size_t>(d + n)];
         fr[0].m_key = 1;
+        m.RecomputeFrames(t.m_last - n);
+        // The lists keep their length: the frames behind the range move
+        // forward and the last n stay where they were, so they show twice.
+        // As moves: the range leaves, and the last n frames come back after
+        // the new end.
+        FrameDelta moves;
+        moves.AddSplice(static_cast<std::size_t>(first), {}, static_cast<std::size_t>(n));
+        moves.AddSplice(static_cast<std::size_t>(t.m_last - n + 1),
+                        Frames(before.begin() + At(t.m_last - n + 1), before.begin() + At(t.m_last + 1)), 0);
+        record->AddModel(static_cast<int>(i), MovedAndChanged(std::move(moves), before, fr));
     }
     t.m_last -= n;
-    RecomputeAll(t);
-    ClearHistory(t, true);
+    t.m_current = 0;
+    PushFramesRecord(std::move(record), t);
     return true;
 }
 
 void CKinovela::SetLastFrame(CTimeline& t, int value)
 {
+    if (value < 0 || value > kMaxLastFrame) {
+        t.m_prevLast = t.m_last;
+        return;
+    }
+    auto record = std::make_unique<LastFrameRecord>();
+    record->Begin(*this, t);
+    record->KeepRange(t);
     t.m_prevLast = t.m_last;
-    if (value < 0 || value > kMaxLastFrame) return;
     t.m_last = value;
-    for (CModel& m : m_models) m.ResizeFrames(t.m_last, t.m_prevLast + 1);
-    if (t.m_last < t.m_prevLast) ClearHistory(t, true);
+    for (std::size_t i = 0; i < m_models.size(); ++i) {
+        CModel& m = m_models[i];
+        const std::vector<CAnimation> before = m.m_frames;
+        m.ResizeFrames(t.m_last, t.m_prevLast + 1);
+        record->AddModel(static_cast<int>(i), FrameDelta::Between(before, m.m_frames));
+    }
+    if (t.m_last < t.m_prevLast) t.m_current = 0;
+    PushFramesRecord(std::move(record), t);
 }
 
 void CKinovela::FirstFrame(CTimeline& t)
@@ -346,8 +425,9 @@ void CKinovela::PushUndo(int model, int frame)
     if (model < 0 || static_cast<std::size_t>(model) >= m_models.size()) return;
     const CModel& m = m_models[static_cast<std::size_t>(model)];
     if (!m.HasFrame(frame)) return;
-    m_undo.Push(m.m_name, m.m_parent, frame, m.m_frames[static_cast<std::size_t>(frame)]);
-    m_redo.Clear();
+    PushRecord(std::make_unique<PoseRecord>(m.m_name, m.m_parent, frame, m.m_frames[static_cast<std::size_t>(frame)],
+                                            model),
+               false);
 }
 
 void CKinovela::PushUndoForSelection(const CTimeline& t)
@@ -355,11 +435,67 @@ void CKinovela::PushUndoForSelection(const CTimeline& t)
     if (HasSelection()) PushUndo(m_selected, t.m_current);
 }
 
+void CKinovela::PushRecord(std::unique_ptr<EditRecord> record, bool changed)
+{
+    // The redo steps go. When the saved state lay among them it can no
+    // longer be reached, unless none of the steps up to it changed anything.
+    const auto size = static_cast<std::ptrdiff_t>(m_undo.Size());
+    if (m_cleanIndex > size) {
+        const auto ahead = static_cast<std::size_t>(m_cleanIndex - size);
+        bool same = ahead <= m_redo.Size();
+        for (std::size_t k = 0; same && k < ahead; ++k) same = !m_redo.At(m_redo.Size() - 1 - k).changed;
+        m_cleanIndex = same ? size : -1;
+    }
+    m_redo.Clear();
+    m_undo.Push({std::move(record), changed});
+}
+
 void CKinovela::ClearHistory(CTimeline& t, bool rewind)
 {
     m_undo.Clear();
     m_redo.Clear();
+    m_cleanIndex = -1;
     if (rewind) t.m_current = 0;
+}
+
+bool CKinovela::AtCleanState() const
+{
+    if (m_cleanIndex < 0) return false;
+    const auto clean = static_cast<std::size_t>(m_cleanIndex);
+    const std::size_t size = m_undo.Size();
+    if (size >= clean) {
+        for (std::size_t i = clean; i < size; ++i)
+            if (m_undo.At(i).changed) return false;
+        return true;
+    }
+    if (clean - size > m_redo.Size()) return false;
+    for (std::size_t k = 0; k < clean - size; ++k)
+        if (m_redo.At(m_redo.Size() - 1 - k).changed) return false;
+    return true;
+}
+
+bool CKinovela::MarkTopChanged()
+{
+    if (m_undo.Empty() || m_cleanIndex < 0 || static_cast<std::ptrdiff_t>(m_undo.Size()) <= m_cleanIndex) return false;
+    m_undo.Top().changed = true;
+    return true;
+}
+
+void CKinovela::GroupTop(std::size_t count)
+{
+    if (count < 2 || count > m_undo.Size()) return;
+    std::vector<std::unique_ptr<EditRecord>> parts(count);
+    bool changed = false;
+    for (std::size_t k = count; k-- > 0;) {
+        UndoEntry e = m_undo.Pop();
+        changed = changed || e.changed;
+        parts[k] = std::move(e.record);
+    }
+    // The saved state cannot lie inside the group any more.
+    const auto size = static_cast<std::ptrdiff_t>(m_undo.Size());
+    if (m_cleanIndex > size && m_cleanIndex < size + static_cast<std::ptrdiff_t>(count)) m_cleanIndex = -1;
+    else if (m_cleanIndex >= size + static_cast<std::ptrdiff_t>(count)) m_cleanIndex -= static_cast<std::ptrdiff_t>(count) - 1;
+    m_undo.Push({std::make_unique<GroupRecord>(std::move(parts)), changed});
 }
 
 }  // namespace kinovela

@@ -4,10 +4,14 @@
 // the frame range take the CTimeline they act on.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "scene/EditRecords.h"
 #include "scene/Records.h"
 #include "scene/Timeline.h"
 
@@ -15,43 +19,16 @@ namespace kinovela {
 
 enum WalkEvent : int { kWalkBegin = 0, kWalkEnter = 1, kWalkLeave = 2, kWalkEnd = 3 };
 
+// The preview's projection: the vertical field of view a scene starts with
+// (degrees), and the near and far planes the renderers use.
+inline constexpr float kDefaultFov = 10.0f;
+inline constexpr double kViewNear = 100.0;
+inline constexpr double kViewFar = 10000.0;
+
 struct WalkEntry {
     int event = kWalkBegin;
     int model = 0;
     friend bool operator==(const WalkEntry&, const WalkEntry&) = default;
-};
-
-// One undoable pose: four parallel lists that grow and shrink together; the
-// top is the last element.
-struct UndoStack {
-    std::vector<std::string> names;
-    std::vector<int> parents;
-    std::vector<int> frames;
-    std::vector<CAnimation> poses;
-
-    std::size_t Size() const { return names.size(); }
-    bool Empty() const { return names.empty(); }
-    void Clear()
-    {
-        names.clear();
-        parents.clear();
-        frames.clear();
-        poses.clear();
-    }
-    void Push(std::string name, int parent, int frame, const CAnimation& pose)
-    {
-        names.push_back(std::move(name));
-        parents.push_back(parent);
-        frames.push_back(frame);
-        poses.push_back(pose);
-    }
-    void Pop()
-    {
-        names.pop_back();
-        parents.pop_back();
-        frames.pop_back();
-        poses.pop_back();
-    }
 };
 
 class CKinovela {
@@ -70,9 +47,12 @@ public:
     std::vector<WalkEntry> m_hierarchyWalk;
     std::vector<CAnimation> m_animClipboard;  // kept across new and open
     int m_selected = kNoModel;
-    float m_fov = 10.0f;  // vertical field of view of the preview, degrees
+    float m_fov = kDefaultFov;  // vertical field of view of the preview, degrees
     UndoStack m_undo;
     UndoStack m_redo;
+    // The size of m_undo when the scene was last saved or opened; -1 when
+    // that state can no longer be reached by undo or redo.
+    std::ptrdiff_t m_cleanIndex = 0;
     std::uint32_t m_background = 30u | (65u << 8) | (90u << 16);  // COLORREF 0x00BBGGRR
     // The control bar's X, Y and Z switches: which axes a model drag moves.
     bool m_axisX = true;
@@ -112,7 +92,9 @@ public:
     // Resolves only models first..end-1, leaving the selection alone.
     void ResolveParentsOf(std::size_t first);
     void RenameParentLinks(const std::string& oldName, const std::string& newName);
-    void PruneMaterials();
+    // Erases every material no face uses; `erased`, when given, receives
+    // each with the list position it had.
+    void PruneMaterials(std::vector<std::pair<std::size_t, CMaterial>>* erased = nullptr);
     // Rebuilds the walk the fully expanded hierarchy tree gives.
     void RebuildHierarchyWalk();
 
@@ -140,11 +122,32 @@ public:
     void PrevKeyFrame(CTimeline& t);
 
     // --- history -------------------------------------------------------------------
+    // The pose of `model` at `frame`, before it changes. The step counts as
+    // a change of the scene only once MarkTopChanged says so.
     void PushUndo(int model, int frame);
     void PushUndoForSelection(const CTimeline& t);
+    // Any other edit, done already. Both empty the redo stack.
+    void PushRecord(std::unique_ptr<EditRecord> record, bool changed = true);
     void ClearHistory(CTimeline& t, bool rewind);
+    // The current state becomes the saved one.
+    void MarkClean() { m_cleanIndex = static_cast<std::ptrdiff_t>(m_undo.Size()); }
+    // Whether undo and redo have brought the scene back to the saved state
+    // (steps that changed nothing do not count).
+    bool AtCleanState() const;
+    // The newest step changed the scene. False when there is no step since
+    // the saved state to charge it to.
+    bool MarkTopChanged();
+    // Replaces the newest `count` steps by one that undoes them together.
+    void GroupTop(std::size_t count);
 
 private:
+    // Pushes a frame-list edit unless it changed nothing.
+    template <class Record> void PushFramesRecord(std::unique_ptr<Record> record, const CTimeline& t)
+    {
+        if (record->Empty(t)) return;
+        record->End(*this, t);
+        PushRecord(std::move(record));
+    }
     void ResetSceneFields();
     CAnimation& CurrentPose(const CTimeline& t);
     const CAnimation& CurrentPose(const CTimeline& t) const;

@@ -39,6 +39,11 @@ QString Caption(int id);
 // The shortcut named in the caption (empty when there is none).
 QKeySequence Shortcut(int id);
 
+// The control bar's mark beside the current frame while it is a key of the
+// selected model.
+inline constexpr const char* kCurrentKeyMark = "◆";
+inline constexpr const char* kCurrentKeyTip = "現在のフレームは選択中のモデルのキーフレームです";
+
 // Messages of the main window.
 inline constexpr const char* kNoDirect3D = "このビデオカードではDirectX9を使えません！";
 // The name of a scene that has no file yet.

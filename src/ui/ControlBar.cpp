@@ -6,14 +6,17 @@
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPolygonF>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "common/Numbers.h"
+#include "ui/CommandTexts.h"
 #include "ui/Dialogs.h"
 
 namespace kinovela::ui {
@@ -30,15 +33,19 @@ QString Fixed(double v)
 
 }  // namespace
 
+const QColor KeySlider::kMarkerColour(255, 170, 0);
+const QColor KeySlider::kFaintColour(150, 150, 150);
+
 KeySlider::KeySlider(QWidget* parent) : QSlider(Qt::Horizontal, parent)
 {
-    setTickPosition(QSlider::NoTicks);  // the key ticks are drawn here
-    setMinimumHeight(28);
+    setTickPosition(QSlider::NoTicks);  // the key markers are drawn here
+    setMinimumHeight(38);
 }
 
 void KeySlider::ClearTicks()
 {
     m_ticks.clear();
+    m_faintTicks.clear();
     update();
 }
 
@@ -48,23 +55,49 @@ void KeySlider::AddTick(int position)
     update();
 }
 
-void KeySlider::paintEvent(QPaintEvent* e)
+void KeySlider::SetKeys(std::vector<int> selected, std::vector<int> any)
 {
-    QSlider::paintEvent(e);
-    if (m_ticks.empty() || maximum() <= minimum()) return;
+    m_ticks = std::move(selected);
+    m_faintTicks = std::move(any);
+    update();
+}
+
+int KeySlider::MarkerX(int frame) const
+{
     QStyleOptionSlider option;
     initStyleOption(&option);
     const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
     const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
-    // Tick x positions match the handle's centre at that value.
-    const int span = groove.width() - handle.width();
+    // Markers sit under the handle's centre at that value.
+    return groove.left() + handle.width() / 2 +
+           QStyle::sliderPositionFromValue(minimum(), maximum(), frame, groove.width() - handle.width());
+}
+
+void KeySlider::paintEvent(QPaintEvent* e)
+{
+    QSlider::paintEvent(e);
+    if ((m_ticks.empty() && m_faintTicks.empty()) || maximum() <= minimum()) return;
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    const int r = 4;  // half the marker's width
+    const int cy = std::min(height() - r - 1, handle.bottom() + r + 2);
     QPainter p(this);
-    p.setPen(QPen(QColor(200, 40, 30), 1));
+    // Every model's keys: short grey strokes.
+    p.setPen(QPen(kFaintColour, 1));
+    for (int t : m_faintTicks)
+        if (t >= minimum() && t <= maximum()) {
+            const int x = MarkerX(t);
+            p.drawLine(x, cy - r + 1, x, cy + r - 1);
+        }
+    // The selected model's keys: diamonds, as animators know them.
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(110, 60, 0), 1));
+    p.setBrush(kMarkerColour);
     for (int t : m_ticks) {
         if (t < minimum() || t > maximum()) continue;
-        const int x = groove.left() + handle.width() / 2 +
-                      QStyle::sliderPositionFromValue(minimum(), maximum(), t, span);
-        p.drawLine(x, height() - 6, x, height() - 1);
+        const QPointF c(MarkerX(t) + 0.5, cy + 0.5);
+        p.drawPolygon(QPolygonF() << c + QPointF(0, -r) << c + QPointF(r, 0) << c + QPointF(0, r) << c + QPointF(-r, 0));
     }
 }
 
@@ -99,6 +132,15 @@ ControlBar::ControlBar(CKinoDoc& doc, QWidget* parent) : QWidget(parent), m_doc(
     m_fps->setMinimumWidth(110);
     row->addWidget(new QLabel(QString::fromUtf8("現在のﾌﾚｰﾑ"), this));
     row->addWidget(m_current);
+    m_keyMark = new QLabel(QString::fromUtf8(kCurrentKeyMark), this);
+    m_keyMark->setObjectName("currentKeyMark");
+    m_keyMark->setToolTip(QString::fromUtf8(kCurrentKeyTip));
+    m_keyMark->setStyleSheet(QString("color: %1; font-weight: bold;").arg(KeySlider::kMarkerColour.name()));
+    QSizePolicy keep = m_keyMark->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);  // the row does not jump as it comes and goes
+    m_keyMark->setSizePolicy(keep);
+    m_keyMark->hide();
+    row->addWidget(m_keyMark);
     row->addSpacing(12);
     row->addWidget(new QLabel(QString::fromUtf8("最後のﾌﾚｰﾑ"), this));
     row->addWidget(m_last);
@@ -193,6 +235,7 @@ void ControlBar::SliderNotification()
     m_current->setText(QString::number(t.m_current));
     if (m_invalidate) m_invalidate();
     ShowVector(ShownVector());
+    ShowCurrentKey();
 }
 
 CVector ControlBar::ShownVector() const
@@ -225,6 +268,14 @@ void ControlBar::Restore(const QLineEdit* field)
 void ControlBar::Refuse(const char* message)
 {
     if (m_showMessage) m_showMessage(QString::fromUtf8(message));
+}
+
+void ControlBar::ShowCurrentKey()
+{
+    const CKinovela& s = m_doc.Scene();
+    const int frame = m_doc.Timeline().m_current;
+    const CModel* m = s.HasSelection() ? &s.m_models[static_cast<std::size_t>(s.m_selected)] : nullptr;
+    m_keyMark->setVisible(m && m->HasFrame(frame) && m->m_frames[static_cast<std::size_t>(frame)].m_key == 1);
 }
 
 void ControlBar::ShowVector(const CVector& v)
@@ -277,12 +328,24 @@ void ControlBar::ReadCurrentFrame()
 
 void ControlBar::ShowKeyMarks()
 {
-    m_slider->ClearTicks();
     const CKinovela& s = m_doc.Scene();
-    if (!s.HasSelection()) return;
-    const CModel& m = s.m_models[static_cast<std::size_t>(s.m_selected)];
-    for (std::size_t i = 0; i < m.m_frames.size(); ++i)
-        if (m.m_frames[i].m_key) m_slider->AddTick(static_cast<int>(i));
+    const int last = m_doc.Timeline().m_last;
+    std::vector<int> selected, any;
+    // Frames past the last one are never drawn; a per-frame flag gathers
+    // every model's keys without sorting.
+    std::vector<char> keyed(static_cast<std::size_t>(std::max(last, 0)) + 1, 0);
+    for (const CModel& m : s.m_models)
+        for (std::size_t f = 0; f < m.m_frames.size() && f < keyed.size(); ++f)
+            if (m.m_frames[f].m_key) keyed[f] = 1;
+    for (std::size_t f = 0; f < keyed.size(); ++f)
+        if (keyed[f]) any.push_back(static_cast<int>(f));
+    if (s.HasSelection()) {
+        const CModel& m = s.m_models[static_cast<std::size_t>(s.m_selected)];
+        for (std::size_t i = 0; i < m.m_frames.size(); ++i)
+            if (m.m_frames[i].m_key) selected.push_back(static_cast<int>(i));
+    }
+    m_slider->SetKeys(std::move(selected), std::move(any));
+    ShowCurrentKey();
 }
 
 void ControlBar::ApplyLastFrame()
@@ -330,6 +393,11 @@ float ControlBar::ReadFrameRate(bool fromSelection)
 void ControlBar::ShowRate(const std::string& text)
 {
     if (m_showRate) m_showRate(QString::fromStdString(text));
+}
+
+void ControlBar::ShowNote(const std::string& text)
+{
+    if (m_showNote) m_showNote(QString::fromStdString(text));
 }
 
 }  // namespace kinovela::ui

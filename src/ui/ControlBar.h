@@ -20,19 +20,29 @@
 
 namespace kinovela::ui {
 
-// A horizontal slider that draws a tick at chosen positions only.
+// A horizontal slider that marks key frames under its groove: the selected
+// model's as clear markers, every model's fainter.
 class KeySlider final : public QSlider {
 public:
     explicit KeySlider(QWidget* parent = nullptr);
     void ClearTicks();
     void AddTick(int position);
+    // The selected model's keys, and the frames where any model has a key.
+    void SetKeys(std::vector<int> selected, std::vector<int> any);
     const std::vector<int>& Ticks() const { return m_ticks; }
+    const std::vector<int>& FaintTicks() const { return m_faintTicks; }
+    // The x coordinate of a frame's marker.
+    int MarkerX(int frame) const;
+
+    static const QColor kMarkerColour;
+    static const QColor kFaintColour;
 
 protected:
     void paintEvent(QPaintEvent* e) override;
 
 private:
     std::vector<int> m_ticks;
+    std::vector<int> m_faintTicks;
 };
 
 class ControlBar final : public QWidget, public IViewControls {
@@ -49,6 +59,7 @@ public:
     float ReadFrameRate(bool fromSelection) override;
     void ReadCurrentFrame() override;
     void ShowRate(const std::string& text) override;
+    void ShowNote(const std::string& text) override;
 
     // Axis switch 0, 1 or 2 turned over (its check box follows).
     void ToggleAxis(int axis);
@@ -58,6 +69,8 @@ public:
     // Shows a refusal of a field's text; a warning box by default.
     std::function<void(const QString&)> m_showMessage;
     std::function<void(const QString&)> m_showRate;
+    // Passing remarks go to the status bar.
+    std::function<void(const QString&)> m_showNote;
     // Where Enter in a field sends the focus (so that the field is left).
     QWidget* m_focusAfterEnter = nullptr;
 
@@ -84,6 +97,7 @@ public:
         m_invalidate = nullptr;
         m_showMessage = nullptr;
         m_showRate = nullptr;
+        m_showNote = nullptr;
         m_focusAfterEnter = nullptr;
     }
 
@@ -93,6 +107,7 @@ public:
     QLineEdit* m_current;    // 1006
     QLineEdit* m_last;       // 1008
     QComboBox* m_fps;        // 1012
+    QLabel* m_keyMark;       // shown while the current frame is a key of the selected model
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -110,6 +125,7 @@ private:
     // Shows the scene's value again in a field whose text was refused.
     void Restore(const QLineEdit* field);
     void Refuse(const char* message);
+    void ShowCurrentKey();
 
     CKinoDoc& m_doc;
     int m_commitHolds = 0;

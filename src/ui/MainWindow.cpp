@@ -15,14 +15,17 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "common/TextCodec.h"
+#include "document/DocumentMessages.h"
 #include "document/CommandIds.h"
 #include "ui/CommandTexts.h"
 #include "ui/Dialogs.h"
@@ -37,6 +40,22 @@ namespace {
 constexpr int kRecentCount = 4;
 // Longer dropped paths are passed over, as the drop buffer always was.
 constexpr int kMaxDroppedPath = 511;
+// How long a passing remark stays in the status bar.
+constexpr int kNoteMilliseconds = 8000;
+
+// The editor's own settings, kept between runs: auto-key is remembered as
+// the user left it (off the first time).
+constexpr const char* kAutoKeySetting = "Editing/AutoKey";
+
+QVariant ReadSetting(const char* key, const QVariant& fallback)
+{
+    return QSettings("Kinovela Application", "Kino").value(key, fallback);
+}
+
+void WriteSetting(const char* key, const QVariant& value)
+{
+    QSettings("Kinovela Application", "Kino").setValue(key, value);
+}
 
 // The extension of a type entry's first pattern: "DirectXファイル(*.x)" gives
 // "x", "全ての形式(*.kvl *.mqo)" gives "kvl".
@@ -109,6 +128,7 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
 
     m_controlBar->m_invalidate = [this] { m_view->update(); };
     m_controlBar->m_showRate = [this](const QString& text) { m_ratePane->setText(text); };
+    m_controlBar->m_showNote = [this](const QString& text) { statusBar()->showMessage(text, kNoteMilliseconds); };
     m_controlBar->m_focusAfterEnter = m_view;
     m_controlBar->m_showMessage = [this](const QString& text) { ShowMessage(text.toStdString()); };
     m_tree->m_addModels = [this](const std::string& path) {
@@ -134,6 +154,7 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
         return QMessageBox::question(this, "Kinovela", text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     };
 
+    doc.m_autoKey = ReadSetting(kAutoKeySetting, false).toBool();
     CreateActions();
     CreateMenus();
     CreateToolBars();
@@ -309,6 +330,10 @@ void MainWindow::CreateActions()
     Add(ID_KEY_ADD_ALL, [&d] { d.OnAddKey(true); });
     Add(ID_KEY_DELETE, [&d] { d.OnDeleteKey(false); });
     Add(ID_KEY_DELETE_ALL, [&d] { d.OnDeleteKey(true); });
+    Add(ID_AUTO_KEY, [this] {
+        m_doc.OnAutoKey();
+        WriteSetting(kAutoKeySetting, m_doc.m_autoKey);
+    }, true);
     Add(ID_INSERT_FRAMES, [this] { OnInsertFrames(); });
     Add(ID_DELETE_FRAMES, [this] { OnDeleteFrames(); });
 
@@ -330,6 +355,8 @@ void MainWindow::CreateActions()
             SelectOpenGL();
         }
     }, true);
+    Add(ID_FRAME_ALL, [this] { FrameView(false); });
+    Add(ID_FRAME_SELECTED, [this] { FrameView(true); });
     Add(ID_VIEW_TOOLBAR, [this] { m_mainToolBar->setVisible(!m_mainToolBar->isVisible()); }, true);
     Add(ID_VIEW_CONTROL_TOOLBAR, [this] {
         m_controlToolBarVisible = !m_controlToolBarVisible;
@@ -384,11 +411,11 @@ void MainWindow::CreateMenus()
     menu("操作(&O)", {ID_MOUSE_CAMERA, ID_MOUSE_MODEL});
     menu("変形(&T)", {ID_MODE_MOVE, ID_MODE_ROTATE, ID_MODE_SCALE});
     menu("制御(&C)", {ID_PLAY, ID_STOP, ID_NEXT_FRAME, ID_PREV_FRAME, ID_NEXT_KEY, ID_PREV_KEY, ID_FIRST_FRAME,
-                      ID_LAST_FRAME, 0, ID_KEY_DIALOG, ID_KEY_ADD, ID_KEY_ADD_ALL, ID_KEY_DELETE, ID_KEY_DELETE_ALL, 0,
-                      ID_INSERT_FRAMES, ID_DELETE_FRAMES});
+                      ID_LAST_FRAME, 0, ID_KEY_DIALOG, ID_KEY_ADD, ID_KEY_ADD_ALL, ID_KEY_DELETE, ID_KEY_DELETE_ALL,
+                      ID_AUTO_KEY, 0, ID_INSERT_FRAMES, ID_DELETE_FRAMES});
     menu("設定(&S)", {ID_SMOOTH, ID_CAMERA_RESET, ID_BACKGROUND, 0, ID_DELETE_REGISTRY, 0, ID_ENGLISH});
-    menu("表示(&V)", {ID_RENDER_OPENGL, ID_RENDER_DIRECTX, 0, ID_VIEW_TOOLBAR, ID_VIEW_CONTROL_TOOLBAR,
-                      ID_VIEW_STATUS_BAR});
+    menu("表示(&V)", {ID_RENDER_OPENGL, ID_RENDER_DIRECTX, 0, ID_FRAME_ALL, ID_FRAME_SELECTED, 0, ID_VIEW_TOOLBAR,
+                      ID_VIEW_CONTROL_TOOLBAR, ID_VIEW_STATUS_BAR});
     menu("ﾍﾙﾌﾟ(&H)", {ID_HELP_INDEX, 0, ID_HOME_PAGE, 0, ID_APP_ABOUT});
 }
 
@@ -410,12 +437,13 @@ void MainWindow::CreateToolBars()
     };
     m_mainToolBar = bar("mainToolBar", {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE_AS, 0, ID_EDIT_UNDO, ID_EDIT_REDO, 0,
                                         ID_MOUSE_CAMERA, ID_MOUSE_MODEL, 0, ID_MODE_MOVE, ID_MODE_ROTATE,
-                                        ID_MODE_SCALE, 0, ID_SMOOTH, 0, ID_RENDER_OPENGL, ID_RENDER_DIRECTX});
+                                        ID_MODE_SCALE, 0, ID_SMOOTH, 0, ID_RENDER_OPENGL, ID_RENDER_DIRECTX, 0,
+                                        ID_FRAME_ALL, ID_FRAME_SELECTED});
     // On the same row, right of the main tool bar.
     m_controlToolBar = bar("controlToolBar", {ID_FIRST_FRAME, ID_PREV_KEY, ID_PREV_FRAME, ID_STOP, ID_PLAY,
                                               ID_NEXT_FRAME, ID_NEXT_KEY, ID_LAST_FRAME, 0, ID_KEY_DIALOG, ID_KEY_ADD,
-                                              ID_KEY_ADD_ALL, ID_KEY_DELETE, ID_KEY_DELETE_ALL, 0, ID_INSERT_FRAMES,
-                                              ID_DELETE_FRAMES});
+                                              ID_KEY_ADD_ALL, ID_KEY_DELETE, ID_KEY_DELETE_ALL, ID_AUTO_KEY, 0,
+                                              ID_INSERT_FRAMES, ID_DELETE_FRAMES});
 }
 
 void MainWindow::CreateStatusBar()
@@ -433,7 +461,8 @@ void MainWindow::UpdateActions()
     static const int kDocumentIds[] = {ID_EDIT_UNDO,      ID_EDIT_REDO,      ID_MOUSE_CAMERA,   ID_MOUSE_MODEL,
                                        ID_MODE_MOVE,      ID_MODE_ROTATE,    ID_MODE_SCALE,     ID_KEY_DIALOG,
                                        ID_KEY_ADD,        ID_KEY_ADD_ALL,    ID_KEY_DELETE,     ID_KEY_DELETE_ALL,
-                                       ID_COPY_ANIMATION, ID_PASTE_ANIMATION, ID_SMOOTH};
+                                       ID_COPY_ANIMATION, ID_PASTE_ANIMATION, ID_SMOOTH,         ID_AUTO_KEY,
+                                       ID_FRAME_ALL,      ID_FRAME_SELECTED};
     for (int id : kDocumentIds) {
         QAction* a = Action(id);
         const CommandState s = m_doc.GetState(id);
@@ -657,6 +686,13 @@ void MainWindow::OnDeleteFrames()
     if (dialog.exec() != QDialog::Accepted) return;
     const std::string message = m_doc.OnDeleteFrames(dialog.First(), dialog.Last());
     if (!message.empty()) ShowMessage(message);
+}
+
+void MainWindow::FrameView(bool selectedOnly)
+{
+    const float aspect = static_cast<float>(m_view->width()) / static_cast<float>(std::max(1, m_view->height()));
+    if (m_doc.OnFrameView(selectedOnly, aspect) == CKinoDoc::FrameResult::TooDeep)
+        statusBar()->showMessage(QString::fromUtf8(msg::kTooDeepToFrame), kNoteMilliseconds);
 }
 
 void MainWindow::OnBackground()

@@ -140,6 +140,8 @@ private:
     void OnInsertFrames();
     void OnDeleteFrames();
     void OnBackground();
+    // Frame all or frame selected, for the 3D view's shape.
+    void FrameView(bool selectedOnly);
 
     CKinoDoc& m_doc;
     ExportOptionsTable& m_options;

@@ -6,6 +6,7 @@
 #include <QPolygonF>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "document/CommandIds.h"
@@ -67,6 +68,17 @@ void Cube(QPainter& p, const QColor& c)
     p.drawRect(QRectF(3, 5, 6, 7));
     p.setBrush(c.darker(130));
     p.drawPolygon(QPolygonF() << QPointF(9, 5) << QPointF(13, 2) << QPointF(13, 9) << QPointF(9, 12));
+}
+
+// The corners of a viewfinder around the middle of the picture.
+void Brackets(QPainter& p)
+{
+    p.setPen(QPen(kInk, 1.2));
+    const qreal l = 1.5, t = 1.5, r = 14.5, b = 13.5, k = 3.5;
+    for (const auto& [x, y, dx, dy] : {std::array<qreal, 4>{l, t, 1, 1}, {r, t, -1, 1}, {l, b, 1, -1}, {r, b, -1, -1}}) {
+        p.drawLine(QPointF(x, y), QPointF(x + dx * k, y));
+        p.drawLine(QPointF(x, y), QPointF(x, y + dy * k));
+    }
 }
 
 // A strip of frames, the common base of the frame commands.
@@ -219,6 +231,32 @@ void Draw(QPainter& p, int id)
         p.setBrush(kGold);
         Diamond(p, 8.5, 8.5, 3.5);
         Sign(p, 12.5, 3.5, id == ID_KEY_ADD_ALL, id == ID_KEY_ADD_ALL ? kGreen : kRed);
+        break;
+    case ID_AUTO_KEY:
+        // A record button with a key in it.
+        p.setPen(QPen(kRed.darker(130), 1));
+        p.setBrush(kRed);
+        p.drawEllipse(QRectF(1.5, 1, 13, 13));
+        p.setPen(QPen(kInk, 1));
+        p.setBrush(kGold);
+        Diamond(p, 8, 7.5, 3.5);
+        break;
+    case ID_FRAME_ALL:
+        Brackets(p);
+        p.setPen(QPen(kInk, 1));
+        p.setBrush(QColor(230, 140, 50));
+        p.drawRect(QRectF(4.5, 7.5, 3, 3));
+        p.setBrush(kBlue.lighter(140));
+        p.drawRect(QRectF(8.5, 4.5, 3, 6));
+        break;
+    case ID_FRAME_SELECTED:
+        Brackets(p);
+        p.setPen(QPen(kInk, 1));
+        p.setBrush(QColor(230, 140, 50));
+        p.drawRect(QRectF(5.5, 4.5, 5, 5));
+        p.setPen(QPen(Qt::white, 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(4.5, 3.5, 7, 7));
         break;
     case ID_INSERT_FRAMES:
     case ID_DELETE_FRAMES:

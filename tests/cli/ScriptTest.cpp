@@ -206,5 +206,64 @@ TEST_F(Script, FrameCommands)
     EXPECT_EQ(s.m_models[0].m_frames[28].m_key, 1) << "frame 99 was clamped to 20, then moved by 10 - 2";
 }
 
+// Each editing command followed by undo gives the scene before it, and redo
+// the scene after it, as saved files byte for byte.
+TEST_F(Script, EveryEditUndoesAndRedoes)
+{
+    struct Case {
+        const char* setup;
+        const char* edit;
+    };
+    for (const Case& c : {
+             Case{"", "rename root"},
+             Case{"", "delete-model"},
+             Case{"", "parent 手首"},
+             Case{"", "hide"},
+             Case{"hide\nselect base", "show"},
+             Case{"", "key add 10"},
+             Case{"key add all 10", "key delete all 10"},
+             Case{"frame 10\nset 5 0 0\nkey add", "insert-frames 5 3"},
+             Case{"frame 10\nset 5 0 0\nkey add", "delete-frames 2 4"},
+             Case{"frame 50\nkey add", "last-frame 20"},
+             Case{"", "last-frame 200"},
+             Case{"", "fps 12"},
+             Case{"select 手首\nframe 10\nset 1 2 3\nkey add\ncopy-animation\nselect base", "paste-animation"},
+             Case{"", "add-model arm.mqo"},
+             Case{"", "smooth off"},
+             Case{"frame 7\nauto-key on", "set 1 2 3"},
+             Case{"frame 7\nauto-key on\ntarget model", "nudge 0 4 0"},
+         }) {
+        SCOPED_TRACE(c.edit);
+        const ScriptResult r = Run(std::string("open arm.mqo\nselect base\n") + c.setup +
+                                   "\nsave a.kvl\n" + c.edit + "\nsave b.kvl\nundo\nsave c.kvl\nredo\nsave d.kvl\n");
+        ASSERT_TRUE(r.ok) << r.error;
+        ASSERT_EQ(r.files.size(), 4u);
+        EXPECT_NE(r.files[0].second, r.files[1].second) << "the edit changed the scene";
+        EXPECT_TRUE(r.files[2].second == r.files[0].second) << "undo gives the scene before";
+        EXPECT_TRUE(r.files[3].second == r.files[1].second) << "redo gives the scene after";
+    }
+}
+
+TEST_F(Script, AutoKeyAndFraming)
+{
+    ScriptResult r = Run("open arm.mqo\nselect base\nauto-key on\nframe 30\nset 9 0 0\nauto-key off\nframe 40\n"
+                         "set 1 0 0\nframe-selected\nsave s.kvl\n");
+    ASSERT_TRUE(r.ok) << r.error;
+    CKinovela s;
+    CTimeline t;
+    ASSERT_TRUE(Saved(r, s, t));
+    EXPECT_EQ(s.m_models[0].m_frames[30].m_key, 1) << "auto-key stored the typed pose";
+    EXPECT_EQ(s.m_models[0].m_frames[15].m_position.m_x, 4.5f);
+    EXPECT_EQ(s.m_models[0].m_frames[40].m_key, 0) << "not after auto-key off";
+    EXPECT_NE(s.m_camera[0].m_position, CVector(0, 0, -2000)) << "framed";
+
+    r = Run("open arm.mqo\nselect none\nframe-selected\n");
+    EXPECT_NE(r.error.find("test.kvs:3: モデルを選択してください！"), std::string::npos) << r.error;
+    r = Run("new\nframe-all\n");
+    EXPECT_NE(r.error.find("test.kvs:2: there is no model with a vertex to frame"), std::string::npos) << r.error;
+    r = Run("auto-key maybe\n");
+    EXPECT_NE(r.error.find("usage: auto-key on|off"), std::string::npos) << r.error;
+}
+
 }  // namespace
 }  // namespace kinovela::cli

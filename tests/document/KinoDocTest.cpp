@@ -3,21 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "TestUtil.h"
-#include "document/HeadlessViews.h"
+#include "document/DocumentFixture.h"
 #include "document/History.h"
-#include "scene/NativeFile.h"
 
 namespace kinovela {
 namespace {
 
-using Hints = std::vector<int>;
-
-class RecordingView final : public IKinoView {
-public:
-    void OnUpdate(int hint) override { hints.push_back(hint); }
-    Hints Take() { return std::exchange(hints, {}); }
-    Hints hints;
-};
+using test::Hints;
+using test::RecordingView;
 
 class SaveAsRecorder final : public ISaveAsHandler {
 public:
@@ -30,49 +23,7 @@ public:
     int calls = 0;
 };
 
-const std::string kThreeModels = test::Mqo(test::MqoObject("a", "0 0 0\n1 0 0\n0 1 0", "3 V(0 1 2)") +
-                                           test::MqoObject("b", "0 0 0\n1 0 0\n0 1 0", "3 V(0 1 2)") +
-                                           test::MqoObject("c", "0 0 0\n1 0 0\n0 1 0", "3 V(0 1 2)"));
-
-class Document : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        doc.AddView(&tree);
-        doc.AddView(&controls);
-        doc.AddView(&view);
-        doc.OnNewDocument();
-        mqo = dir.File("three.mqo");
-        test::WriteFile(mqo, kThreeModels);
-        view.Take();
-    }
-    // The document with three models a, b, c (from a .mqo) and `m` selected.
-    void Load(int selected = 0)
-    {
-        ASSERT_TRUE(doc.OnOpenDocument(mqo).ok);
-        scene.m_selected = selected;
-        view.Take();
-    }
-    CAnimation& Pose(int model, int frame)
-    {
-        return scene.m_models[static_cast<std::size_t>(model)].m_frames[static_cast<std::size_t>(frame)];
-    }
-    // What a left press and drag in move mode do to the selected model.
-    void Drag(CVector by)
-    {
-        scene.PushUndoForSelection(t);
-        scene.AddPosition(t, by);
-    }
-
-    test::TempDir dir;
-    std::string mqo;
-    CKinovela scene;
-    CTimeline t;
-    CKinoDoc doc{scene, t};
-    HeadlessTree tree{scene};
-    HeadlessControls controls{doc};
-    RecordingView view;
-};
+using Document = test::DocumentFixture;
 
 TEST_F(Document, NewDocuments)
 {
@@ -343,7 +294,7 @@ TEST_F(Document, FrameRangeCommands)
     EXPECT_EQ(view.Take(), (Hints{112, 114}));
     EXPECT_EQ(scene.m_models[0].m_frames, before) << "a count of 0 changes no pose";
     EXPECT_EQ(t.m_current, 0);
-    EXPECT_FALSE(doc.GetState(ID_EDIT_UNDO).enabled);
+    EXPECT_EQ(scene.m_undo.Size(), 1u) << "only the key: inserting nothing is no step";
 
     EXPECT_EQ(doc.OnInsertFrames(61, 1), "フレーム番号が範囲外です！");
     EXPECT_EQ(doc.OnDeleteFrames(5, 3), "フレーム番号が範囲外です！");
@@ -386,27 +337,51 @@ TEST_F(Document, UndoAfterMovingToAnotherFrame)
     EXPECT_EQ(t.m_current, 5) << "undo jumps to the recorded frame";
     EXPECT_EQ(Pose(1, 5).m_position, CVector(0, 0, 0));
     ASSERT_EQ(scene.m_redo.Size(), 1u);
-    EXPECT_EQ(scene.m_redo.frames[0], 9) << "the redo record holds the frame that was current";
-    EXPECT_EQ(scene.m_redo.poses[0].m_position, CVector(9, 9, 9));
+    const auto* redo = dynamic_cast<const PoseRecord*>(scene.m_redo.At(0).record.get());
+    ASSERT_NE(redo, nullptr);
+    EXPECT_EQ(redo->Frame(), 5) << "the redo record holds the pose the undo replaced";
+    EXPECT_EQ(redo->Pose().m_position, CVector(4, 0, 0));
+    EXPECT_EQ(Pose(1, 9).m_position, CVector(9, 9, 9)) << "the frame that was current is left alone";
     // A new record after an undo makes redo unavailable.
     Drag({1, 0, 0});
     EXPECT_FALSE(doc.GetState(ID_EDIT_REDO).enabled);
 }
 
-TEST_F(Document, AllModelKeysUndoOneModelAtATime)
+// Undos over poses at two frames, then redos: each redo brings back what
+// its undo took, wherever the current frame was.
+TEST_F(Document, RedoRestoresEveryFrameOfAChain)
+{
+    Load(1);
+    t.m_current = 5;
+    Drag({4, 0, 0});
+    t.m_current = 9;
+    Drag({0, 9, 0});
+    doc.OnEditUndo();
+    doc.OnEditUndo();
+    EXPECT_EQ(Pose(1, 5).m_position, CVector(0, 0, 0));
+    EXPECT_EQ(Pose(1, 9).m_position, CVector(0, 0, 0));
+    doc.OnEditRedo();
+    doc.OnEditRedo();
+    EXPECT_EQ(Pose(1, 5).m_position, CVector(4, 0, 0));
+    EXPECT_EQ(Pose(1, 9).m_position, CVector(0, 9, 0));
+    EXPECT_EQ(t.m_current, 9);
+}
+
+TEST_F(Document, AllModelKeysUndoInOneStep)
 {
     ASSERT_TRUE(doc.OnOpenDocument(mqo).ok);
     test::WriteFile(dir.File("one.mqo"), test::Mqo(test::MqoObject("d", "0 0 0\n1 0 0\n0 1 0", "3 V(0 1 2)")));
     ASSERT_TRUE(doc.OnOpenDocument(dir.File("one.mqo")).ok);
-    scene.m_selected = 0;
+    scene.m_selected = 2;
     t.m_current = 8;
     doc.OnAddKey(true);
-    EXPECT_EQ(scene.m_undo.Size(), 4u);
-    for (int expected : {3, 2, 1, 0}) {
-        doc.OnEditUndo();
-        EXPECT_EQ(scene.m_selected, expected);
-        EXPECT_EQ(Pose(expected, 8).m_key, 0);
-    }
+    EXPECT_EQ(scene.m_undo.Size(), 1u);
+    scene.m_selected = kNoModel;
+    t.m_current = 3;
+    doc.OnEditUndo();
+    for (int m = 0; m < 4; ++m) EXPECT_EQ(Pose(m, 8).m_key, 0);
+    EXPECT_EQ(scene.m_selected, 2) << "the selection of the edit comes back";
+    EXPECT_EQ(t.m_current, 8) << "and its frame";
     EXPECT_FALSE(doc.GetState(ID_EDIT_UNDO).enabled);
 }
 
@@ -418,11 +393,10 @@ TEST_F(Document, UndoRestoresTheParentLinkWholly)
     ASSERT_TRUE(doc.Reparent(1, 0, false));
     EXPECT_EQ(view.Take(), (Hints{104}));
     EXPECT_EQ(scene.m_models[1].m_parentName, "a");
-    EXPECT_EQ(scene.m_undo.Size(), 2u);
+    EXPECT_EQ(scene.m_undo.Size(), 1u);
     EXPECT_EQ(scene.m_selected, kNoModel) << "the tree clears the selection";
     const std::vector<WalkEntry> nested = {{0, 0}, {1, 0}, {1, 1}, {2, 1}, {2, 0}, {1, 2}, {2, 2}, {3, 2}};
     EXPECT_EQ(scene.m_hierarchyWalk, nested);
-    doc.OnEditUndo();
     doc.OnEditUndo();
     EXPECT_EQ(scene.m_models[1].m_parent, kNoModel);
     EXPECT_EQ(scene.m_models[1].m_parentName, "<NULL>") << "the name follows the restored index";
@@ -446,11 +420,14 @@ TEST_F(Document, ReparentRules)
     EXPECT_FALSE(doc.Reparent(0, 2, false));
     EXPECT_TRUE(view.Take().empty());
     EXPECT_EQ(scene.m_undo.Size(), records) << "a refused drop records nothing";
-    // A Ctrl drop records and notifies but changes no link.
+    // A Ctrl drop notifies and counts as an edit, but changes no link and
+    // so leaves nothing to undo.
     scene.m_selected = 2;
+    doc.SetModified(false);
     EXPECT_TRUE(doc.Reparent(2, kNoModel, true));
     EXPECT_EQ(scene.m_models[2].m_parent, 1);
-    EXPECT_EQ(scene.m_undo.Size(), records + 2);
+    EXPECT_EQ(scene.m_undo.Size(), records);
+    EXPECT_TRUE(doc.IsModified());
     EXPECT_TRUE(doc.Reparent(2, kNoModel, false));
     EXPECT_EQ(scene.m_models[2].m_parentName, "<NULL>");
 }
@@ -466,27 +443,28 @@ TEST_F(Document, RenameKeepsUndoAndParentLinks)
     EXPECT_EQ(scene.m_models[1].m_parentName, "root");
     EXPECT_FALSE(doc.RenameSelected(""));
     doc.OnEditUndo();
-    EXPECT_EQ(Pose(0, 3).m_position.m_x, 0.0f) << "the record followed the rename";
+    EXPECT_EQ(scene.m_models[0].m_name, "a");
+    EXPECT_EQ(scene.m_models[1].m_parentName, "a") << "the child follows the name back";
+    doc.OnEditUndo();
+    EXPECT_EQ(Pose(0, 3).m_position.m_x, 0.0f) << "the pose record finds its model under the old name";
     EXPECT_EQ(scene.m_selected, 0);
 }
 
-TEST_F(Document, RenamingOntoAnotherModelsNameDropsTheHistory)
+// Two models of one name: pose records still land on the model they were
+// taken from.
+TEST_F(Document, SharedNamesKeepTheirOwnRecords)
 {
     Load(2);
+    ASSERT_TRUE(doc.RenameSelected("a"));  // model 0 is called "a" too
     t.m_current = 5;
     Drag({1, 2, 3});
-    ASSERT_TRUE(doc.RenameSelected("a"));  // model 0 is called "a" too
-    EXPECT_FALSE(doc.GetState(ID_EDIT_UNDO).enabled) << "records could no longer tell the two apart";
-    EXPECT_EQ(Pose(2, 5).m_position, CVector(1, 2, 3));
-
-    // With unique names, the redo stack follows a rename as well.
-    scene.m_selected = 1;
-    t.m_current = 0;
-    Drag({4, 0, 0});
+    EXPECT_TRUE(doc.GetState(ID_EDIT_UNDO).enabled);
     doc.OnEditUndo();
-    ASSERT_TRUE(doc.RenameSelected("renamed"));
+    EXPECT_EQ(Pose(2, 5).m_position, CVector(0, 0, 0));
+    EXPECT_EQ(scene.m_selected, 2);
     doc.OnEditRedo();
-    EXPECT_EQ(Pose(1, 0).m_position, CVector(4, 0, 0));
+    EXPECT_EQ(Pose(2, 5).m_position, CVector(1, 2, 3));
+    EXPECT_EQ(Pose(0, 5).m_position, CVector(0, 0, 0));
 }
 
 TEST_F(Document, UndoNeverClosesAParentCycle)
@@ -495,7 +473,7 @@ TEST_F(Document, UndoNeverClosesAParentCycle)
     ASSERT_TRUE(doc.Reparent(1, 0, false));
     // A record that says model 0 hung under model 1 (taken before the lists
     // changed): restoring it would make 0 and 1 each other's parent.
-    scene.m_undo.Push("a", 1, 3, CAnimation{});
+    scene.PushRecord(std::make_unique<PoseRecord>("a", 1, 3, CAnimation{}));
     doc.OnEditUndo();
     EXPECT_EQ(scene.m_models[0].m_parent, kNoModel);
     EXPECT_EQ(t.m_current, 3) << "the pose is still restored";
@@ -539,8 +517,12 @@ TEST_F(Document, AnimationClipboard)
     EXPECT_TRUE(view.Take().empty()) << "copy and paste send no hint; the main frame repaints";
     EXPECT_EQ(scene.m_models[1].m_frames.size(), 31u);
     EXPECT_EQ(Pose(1, 30).m_position, Pose(0, 30).m_position);
-    EXPECT_TRUE(scene.m_undo.Empty());
-    EXPECT_EQ(t.m_current, 1) << "paste clears the history without rewinding";
+    ASSERT_NE(dynamic_cast<const PasteAnimationRecord*>(scene.m_undo.Top().record.get()), nullptr);
+    EXPECT_EQ(t.m_current, 1) << "paste does not rewind";
+    doc.OnEditUndo();
+    EXPECT_EQ(Pose(1, 30).m_position, CVector(7, 7, 7)) << "the paste is undone";
+    doc.OnEditRedo();
+    EXPECT_EQ(Pose(1, 30).m_position, Pose(0, 30).m_position);
     scene.m_models[1].ResizeFrames(60, 31);
 
     // A 31-frame clipboard into a 61-frame model leaves frames 31..60.
@@ -592,7 +574,7 @@ TEST_F(Document, ControlBarFieldsEditThePose)
 TEST_F(Document, DamagedDocumentsReportEveryWarningOnOneLine)
 {
     // Two objects whose vertex blocks announce more vertices than they hold.
-    std::string text = kThreeModels;
+    std::string text = test::kThreeModels;
     for (std::size_t at = 0, n = 0; n < 2; ++n) {
         at = text.find("vertex 3 {", at);
         text.replace(at, 10, "vertex 4 {");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -36,7 +37,9 @@ struct FakeControls : IViewControls {
     CVector ReadVector() override { return typed; }
     float ReadFrameRate(bool fromSelection) override { return fromSelection ? listFps : editFps; }
     void ShowRate(const std::string& text) override { rates.push_back(text); }
+    void ShowNote(const std::string& text) override { notes.push_back(text); }
     CVector shown, typed;
+    std::vector<std::string> notes;
     int frame = -1;
     float editFps = 25.0f, listFps = 60.0f;
     std::vector<std::string> rates;
@@ -75,6 +78,48 @@ protected:
     ViewInteraction view{document, host, controls, meter};
     HintLog log;
 };
+
+// The end of a drag that posed the selected model: without auto-key the
+// views hear that the frame is not a key; with it the frame becomes a key
+// in the same undo step as the press that recorded the pose.
+TEST_F(View, ADragThatPosesAModelKeysItOrSaysItIsNotAKey)
+{
+    scene.m_selected = 0;
+    document.m_mouseTarget = 1;
+    t.m_current = 5;
+    auto count = [&](int hint) { return std::count(log.hints.begin(), log.hints.end(), hint); };
+
+    view.OnLeftDown(100, 100);
+    view.OnLeftUp();
+    EXPECT_EQ(count(kHintPoseOffKey), 0) << "a press that moved nothing";
+    view.OnLeftDown(100, 100);
+    Drag(10, 0);
+    view.OnLeftUp();
+    EXPECT_EQ(count(kHintPoseOffKey), 1);
+    EXPECT_EQ(scene.m_models[0].m_frames[5].m_key, 0);
+    view.OnUpdate(kHintPoseOffKey);
+    ASSERT_EQ(controls.notes.size(), 1u);
+
+    document.m_autoKey = true;
+    const std::size_t steps = scene.m_undo.Size();
+    view.OnLeftDown(100, 100);
+    Drag(5, 0);
+    view.OnRightDown(105, 100);  // a second button records once more
+    view.OnRightUp();
+    EXPECT_EQ(scene.m_models[0].m_frames[5].m_key, 0) << "the drag ends with the last button";
+    view.OnLeftUp();
+    EXPECT_EQ(scene.m_models[0].m_frames[5].m_key, 1);
+    EXPECT_EQ(scene.m_undo.Size(), steps + 1);
+    EXPECT_EQ(count(kHintPoseOffKey), 1);
+
+    // Camera drags key nothing.
+    document.m_mouseTarget = 0;
+    t.m_current = 9;
+    view.OnLeftDown(100, 100);
+    Drag(5, 5);
+    view.OnLeftUp();
+    EXPECT_EQ(scene.m_models[0].m_frames[9].m_key, 0);
+}
 
 TEST_F(View, PressPicksAndKeepsTheSelectionOnAMiss)
 {

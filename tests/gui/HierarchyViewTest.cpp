@@ -153,16 +153,19 @@ TEST_F(Tree, DropOntoOwnChildIsRefusedAndOntoRootMakesTopLevel)
     EXPECT_FALSE(view->IsDragging());
     EXPECT_EQ(view->DragCursor(), CHierarchyView::kNoDragCursor);
 
-    // Ctrl: the copy cursor, undo steps and the modified mark, no move.
+    // Ctrl: the copy cursor and the modified mark, but no move and so
+    // nothing to undo.
     EXPECT_EQ(CHierarchyView::kDropCopyCursor, Drag(1, At(view->RootItem()), Qt::ControlModifier));
     EXPECT_EQ(scene.m_models[1].m_parent, 0);
-    EXPECT_EQ(scene.m_undo.Size(), undo + 2);
+    EXPECT_EQ(scene.m_undo.Size(), undo);
+    EXPECT_TRUE(doc.IsModified());
 
     EXPECT_EQ(CHierarchyView::kDropCursor, Drag(1, At(view->RootItem())));
     EXPECT_EQ(scene.m_models[1].m_parent, kNoModel);
     EXPECT_EQ(scene.m_models[1].m_parentName, kNoParentName);
     EXPECT_EQ(view->ItemOfModel(1)->parent(), view->RootItem());
     EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(scene.m_undo.Size(), undo + 1) << "one step for the drop";
 
     // The root itself does not drag.
     const QPoint root = At(view->RootItem());

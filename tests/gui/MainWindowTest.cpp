@@ -108,15 +108,15 @@ TEST_F(Window, TheLastAndCurrentFrameFieldsKeepTheRangeSound)
     EXPECT_EQ(Bar().m_slider->value(), 60);
 
     // Lowering the last frame below the slider moves the slider, and the
-    // frame with it, to the new end, and forgets the history.
+    // frame with it, to the new end, as one more step of the history.
     Type(Bar().m_current, "30");
     scene.m_selected = 0;
     doc.OnAddKey(false);
-    ASSERT_FALSE(scene.m_undo.Empty());
+    ASSERT_EQ(scene.m_undo.Size(), 1u);
     EXPECT_EQ(Bar().m_slider->Ticks(), (std::vector<int>{0, 30}));
     Type(Bar().m_last, "20");
     EXPECT_EQ(t.m_last, 20);
-    EXPECT_TRUE(scene.m_undo.Empty());
+    EXPECT_EQ(scene.m_undo.Size(), 2u);
     EXPECT_EQ(Bar().m_slider->maximum(), 20);
     EXPECT_EQ(Bar().m_slider->value(), 20);
     EXPECT_EQ(t.m_current, 20);
@@ -129,7 +129,7 @@ TEST_F(Window, TheLastAndCurrentFrameFieldsKeepTheRangeSound)
     Type(Bar().m_last, "12");
     EXPECT_EQ(Bar().m_slider->value(), 5);
     EXPECT_EQ(t.m_current, 5);
-    EXPECT_TRUE(scene.m_undo.Empty());
+    EXPECT_EQ(scene.m_undo.Size(), 4u);
     EXPECT_EQ(Bar().m_slider->Ticks(), (std::vector<int>{0, 5}));
 
     // A resize shows the last frame again, unless it is being typed.
@@ -323,7 +323,8 @@ TEST_F(Window, CommandsFollowTheDocumentsState)
     for (QAction* a : window->ControlToolBar()->actions()) ids.push_back(a->isSeparator() ? 0 : a->data().toInt());
     EXPECT_EQ(ids, (std::vector<int>{ID_FIRST_FRAME, ID_PREV_KEY, ID_PREV_FRAME, ID_STOP, ID_PLAY, ID_NEXT_FRAME,
                                      ID_NEXT_KEY, ID_LAST_FRAME, 0, ID_KEY_DIALOG, ID_KEY_ADD, ID_KEY_ADD_ALL,
-                                     ID_KEY_DELETE, ID_KEY_DELETE_ALL, 0, ID_INSERT_FRAMES, ID_DELETE_FRAMES}));
+                                     ID_KEY_DELETE, ID_KEY_DELETE_ALL, ID_AUTO_KEY, 0, ID_INSERT_FRAMES,
+                                     ID_DELETE_FRAMES}));
     for (int id : ids) {
         if (id != 0) {
             EXPECT_FALSE(window->Action(id)->icon().isNull()) << id;

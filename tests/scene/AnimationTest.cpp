@@ -2,6 +2,8 @@
 
 #include "scene/Kinovela.h"
 
+#include <memory>
+
 namespace kinovela {
 namespace {
 
@@ -91,31 +93,33 @@ TEST_F(Animation, AddKeyAtAnotherFrameCopiesTheCurrentPose)
     EXPECT_EQ(scene.m_undo.Size(), 1u);
 }
 
-TEST_F(Animation, KeyEditsPushOneRecordPerModel)
+TEST_F(Animation, AKeyEditIsOneStepForAllModels)
 {
     AddModels(3);
     t.m_current = 12;
     scene.AddKeyFrame(t, true, 12);
-    ASSERT_EQ(scene.m_undo.Size(), 4u);
-    for (std::size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(scene.m_undo.names[i], "m" + std::to_string(i));
-        EXPECT_EQ(scene.m_undo.frames[i], 12);
-        EXPECT_EQ(scene.m_undo.poses[i].m_key, 0) << "the record holds the pose before the change";
-    }
+    ASSERT_EQ(scene.m_undo.Size(), 1u);
+    const auto* keys = dynamic_cast<const KeyFramesRecord*>(scene.m_undo.At(0).record.get());
+    ASSERT_NE(keys, nullptr);
+    EXPECT_EQ(keys->HeldPoses(), 4u) << "frame 12 of each model, nothing else changed";
     for (int i = 0; i < 4; ++i) EXPECT_EQ(F(12, i).m_key, 1);
 
-    scene.m_redo.Push("x", 0, 0, {});
+    scene.m_redo.Push({std::make_unique<FrameRateRecord>(5.0f), true});
     scene.DeleteKeyFrame(t, false, 12);
-    EXPECT_EQ(scene.m_undo.Size(), 5u);
-    EXPECT_TRUE(scene.m_redo.Empty()) << "a new record empties redo";
+    EXPECT_EQ(scene.m_undo.Size(), 2u);
+    EXPECT_TRUE(scene.m_redo.Empty()) << "a new step empties redo";
     EXPECT_EQ(F(12, 0).m_key, 0);
     EXPECT_EQ(F(12, 1).m_key, 1);
+
+    // A key where there is one already, with nothing to recompute, is no step.
+    scene.AddKeyFrame(t, false, 0);
+    EXPECT_EQ(scene.m_undo.Size(), 2u);
 
     // No selection: key edits do nothing, even for all models.
     scene.m_selected = kNoModel;
     scene.AddKeyFrame(t, true, 12);
     scene.DeleteKeyFrame(t, true, 12);
-    EXPECT_EQ(scene.m_undo.Size(), 5u);
+    EXPECT_EQ(scene.m_undo.Size(), 2u);
 }
 
 TEST_F(Animation, DeleteKeyFrameRefusesFrameZeroAndOutOfRange)
@@ -141,7 +145,7 @@ TEST_F(Animation, InsertFramesStretchesTheMotion)
     for (int f = 11; f < 25; ++f) ASSERT_EQ(F(f).m_key, 0);
     EXPECT_EQ(F(13).m_position.m_x, static_cast<float>(20.0 - 10.0 * 12 / 15.0));
     EXPECT_EQ(t.m_current, 0);
-    EXPECT_TRUE(scene.m_undo.Empty());
+    EXPECT_EQ(scene.m_undo.Size(), 3u) << "the insertion is a step after the two keys";
 
     EXPECT_FALSE(scene.InsertFrames(t, 66, 1));
     EXPECT_FALSE(scene.InsertFrames(t, -1, 1));
@@ -193,7 +197,7 @@ TEST_F(Animation, SetLastFrameShrinksAndGrows)
     EXPECT_EQ(t.m_prevLast, 60);
     EXPECT_EQ(M().m_frames.size(), 31u);
     EXPECT_EQ(t.m_current, 0);
-    EXPECT_TRUE(scene.m_undo.Empty());
+    EXPECT_EQ(scene.m_undo.Size(), 3u) << "the shorter range is a step after the two keys";
 
     scene.SetLastFrame(t, 60);
     EXPECT_EQ(M().m_frames.size(), 61u);

@@ -149,7 +149,7 @@ TEST(Hierarchy, DeletingAParentMakesItsChildrenTopLevel)
     CKinovela s = Forest({-99, 0, 0, 1});
     CTimeline t;
     t.m_current = 7;
-    s.m_undo.Push("m1", 0, 3, {});
+    s.PushUndo(1, 3);
     s.m_selected = 0;
     s.DeleteModel(t);
     ASSERT_EQ(s.m_models.size(), 3u);
@@ -159,7 +159,7 @@ TEST(Hierarchy, DeletingAParentMakesItsChildrenTopLevel)
     EXPECT_EQ(s.m_models[2].m_parent, 0) << "m3 follows m1 to its new index";
     EXPECT_EQ(s.m_selected, -99);
     EXPECT_EQ(t.m_current, 0);
-    EXPECT_TRUE(s.m_undo.Empty());
+    EXPECT_EQ(s.m_undo.Size(), 2u) << "the deletion is a step of the history";
     EXPECT_EQ(s.m_hierarchyWalk, BuildHierarchyWalk(s));
 
     s.DeleteModel(t);  // no selection: nothing happens

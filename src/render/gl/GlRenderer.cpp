@@ -106,11 +106,17 @@ void GlRenderer::Resize(int width, int height)
     if (width <= 0 || height <= 0) return;
     m_viewWidth = static_cast<float>(width);
     m_viewHeight = static_cast<float>(height);
+    ApplyProjection();
+    glViewport(0, 0, width, height);
+}
+
+void GlRenderer::ApplyProjection()
+{
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(m_scene.m_fov, m_viewWidth / m_viewHeight, 100.0, 10000.0);
+    gluPerspective(m_scene.m_fov, m_viewWidth / m_viewHeight, kViewNear, kViewFar);
     glMatrixMode(GL_MODELVIEW);
-    glViewport(0, 0, width, height);
+    m_appliedFov = m_scene.m_fov;
 }
 
 void GlRenderer::SetupLight()
@@ -152,6 +158,8 @@ void GlRenderer::ApplyPose(const CModel& m, bool pivotFirst)
 
 void GlRenderer::Draw()
 {
+    // Framing a large scene widens the field of view between two resizes.
+    if (m_appliedFov != m_scene.m_fov) ApplyProjection();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -376,7 +384,7 @@ bool GlRenderer::PickModel(int x, int y)
             projectionPushed = true;
             glLoadIdentity();
             gluPickMatrix(x, viewport[3] - y, 5, 5, viewport);
-            gluPerspective(m_scene.m_fov, m_viewWidth / m_viewHeight, 100.0, 10000.0);
+            gluPerspective(m_scene.m_fov, m_viewWidth / m_viewHeight, kViewNear, kViewFar);
             glMatrixMode(GL_MODELVIEW);
             continue;
         }

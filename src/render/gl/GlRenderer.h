@@ -44,6 +44,7 @@ private:
     void ApplyMaterial(int id);
     void SetupLight();
     void ApplyCamera();
+    void ApplyProjection();
     void ApplyPose(const CModel& m, bool pivotFirst);
     void ReleaseModelLists();
     void ReleaseTextures();
@@ -54,6 +55,7 @@ private:
     std::vector<bool> m_ownList;          // made with glGenLists (else the stored number)
     std::vector<unsigned> m_textures;     // per material
     float m_viewWidth = 1.0f, m_viewHeight = 1.0f;
+    float m_appliedFov = 0.0f;  // the field of view of the projection set up
     bool m_ready = false;
 };
 
