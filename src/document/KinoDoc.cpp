@@ -10,6 +10,14 @@
 
 namespace kinovela {
 
+namespace {
+
+// A message box lists this many missing textures at most, then how many
+// more there are.
+constexpr std::size_t kMaxTexturesListed = 20;
+
+}  // namespace
+
 std::string PathExtension(const std::string& path)
 {
     const std::size_t slash = path.find_last_of('/');
@@ -93,10 +101,13 @@ DocResult CKinoDoc::OnOpenDocument(const std::string& path)
         LoadTextures(path, result);
         m_hooks->LoadTextures();
     } else if (ext == "mqo") {
+        // Only the materials this file brings are looked for: those already
+        // in the scene were reported when they came.
+        const std::size_t before = m_scene.m_materials.size();
         const MqoImportResult r = LoadMQO(m_scene, m_timeline, path, kNoModel, m_progress);
         if (!r.ok) result.message = r.message;
         for (const std::string& w : r.warnings) result.warnings.push_back(Cp932ToUtf8(w));
-        LoadTextures(path, result);
+        LoadTextures(path, result, before);
         UpdateAllViews(kHintModelsChanged);
         m_modified = true;
     }
@@ -382,28 +393,45 @@ DocResult CKinoDoc::DropModels(const std::string& path)
 DocResult CKinoDoc::AddModels(const std::string& path)
 {
     DocResult result;
+    const std::size_t before = m_scene.m_materials.size();
     const MqoImportResult r = LoadMQO(m_scene, m_timeline, path, m_scene.m_selected, m_progress);
     result.ok = r.ok;
     result.message = r.message;
     for (const std::string& w : r.warnings) result.warnings.push_back(Cp932ToUtf8(w));
-    LoadTextures(path, result);
+    LoadTextures(path, result, before);
     UpdateAllViews(kHintModelsChanged);
     m_modified = true;
     return result;
 }
 
-void CKinoDoc::LoadTextures(const std::string& documentPath, DocResult& result)
+void CKinoDoc::LoadTextures(const std::string& documentPath, DocResult& result, std::size_t first)
 {
     TextureSearch search;
     search.firstFolders = m_textureFolders;
     const std::size_t slash = documentPath.find_last_of('/');
     search.documentFolders.push_back(slash == std::string::npos ? "." : slash == 0 ? "/" : documentPath.substr(0, slash));
-    LoadSceneTextures(m_scene, search, [&](const CMaterial& m, const std::string& message) {
-        if (m_textureFailed)
-            m_textureFailed(m, message);
-        else
-            result.warnings.push_back(Cp932ToUtf8(m.m_texture) + ": " + message);
-    });
+    result.missingTextures = MissingTexturesMessage(LoadSceneTextures(m_scene, search, first), kMaxTexturesListed);
+}
+
+DocResult CKinoDoc::ReloadMissingTextures()
+{
+    DocResult result;
+    TextureSearch search;
+    search.firstFolders = m_textureFolders;
+    if (!m_pathName.empty()) {
+        const std::size_t slash = m_pathName.find_last_of('/');
+        search.documentFolders.push_back(slash == std::string::npos ? "." : slash == 0 ? "/" : m_pathName.substr(0, slash));
+    }
+    std::size_t before = 0;
+    for (const CMaterial& m : m_scene.m_materials) before += m.m_image ? 1 : 0;
+    result.missingTextures = MissingTexturesMessage(LoadSceneTextures(m_scene, search), kMaxTexturesListed);
+    std::size_t after = 0;
+    for (const CMaterial& m : m_scene.m_materials) after += m.m_image ? 1 : 0;
+    if (after != before) {
+        m_hooks->LoadTextures();
+        UpdateAllViews(kHintLook);
+    }
+    return result;
 }
 
 void CKinoDoc::DeleteSelectedModel()

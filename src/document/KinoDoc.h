@@ -25,6 +25,9 @@ struct DocResult {
     std::string message;  // for the user: what failed
     bool shown = false;   // the message box has been shown already
     std::vector<std::string> warnings;
+    // The one message about the textures an open or import could not load
+    // (MissingTexturesMessage); empty when every picture was found.
+    std::string missingTextures;
 };
 
 // What Save does for a document whose file is not a native scene: the
@@ -84,9 +87,10 @@ public:
     // Folders searched for texture files before the program's TEXTURE
     // folder; after it come the document's folder and its TEXTURE folder.
     std::vector<std::string> m_textureFolders;
-    // Told of each texture that cannot be loaded; without it the message
-    // goes into the warnings of the open or import that read the texture.
-    TextureFailureFn m_textureFailed;
+    // Looks again for the pictures of textured materials that have none
+    // (after m_textureFolders changed), beside the document's file as well;
+    // the result's missingTextures names those still missing.
+    DocResult ReloadMissingTextures();
     // Told how far a file being read or written has come (the editor shows
     // it); may be empty.
     ProgressFn m_progress;
@@ -165,9 +169,10 @@ public:
 
 private:
     void ReleaseResources();
-    // Decodes the images of textured materials that have none yet, looking
-    // beside `documentPath` as well.
-    void LoadTextures(const std::string& documentPath, DocResult& result);
+    // Decodes the images of the textured materials from index `first` on
+    // that have none yet, looking beside `documentPath` as well; what cannot
+    // be loaded becomes the result's one missing-texture message.
+    void LoadTextures(const std::string& documentPath, DocResult& result, std::size_t first = 0);
 
     CKinovela& m_scene;
     CTimeline& m_timeline;

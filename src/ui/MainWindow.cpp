@@ -111,10 +111,6 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
     SelectOpenGL();
 
     doc.SetSaveAsHandler(&m_saveAs);
-    doc.m_textureFailed = [this](const CMaterial& m, const std::string& message) {
-        const ControlBar::CommitHold hold(*m_controlBar);
-        ShowMessage(Cp932ToUtf8(m.m_texture) + "\n" + message);
-    };
     // Long reads and writes show how far they are; the dialog appears only
     // when the work takes a while.
     doc.m_progress = [this](std::uint64_t done, std::uint64_t total) {
@@ -149,7 +145,6 @@ MainWindow::~MainWindow()
 {
     m_controlBar->Detach();
     m_doc.RemoveView(&m_hints);
-    m_doc.m_textureFailed = nullptr;
     m_doc.m_progress = nullptr;
     m_doc.SetSaveAsHandler(nullptr);
 }
@@ -416,6 +411,9 @@ void MainWindow::UpdateTitle()
 void MainWindow::ShowResult(const DocResult& r)
 {
     if ((!r.ok || !r.message.empty()) && !r.shown) ShowMessage(r.message);
+    // The textures an open could not load: one box for all of them, shown
+    // once the file has been taken in.
+    if (!r.missingTextures.empty()) ShowMessage(r.missingTextures);
     for (const std::string& w : r.warnings) statusBar()->showMessage(QString::fromStdString(w), 8000);
 }
 

@@ -111,14 +111,23 @@ class CliTest(unittest.TestCase):
         self.assertEqual(doc["materials"][0]["image"], {"width": 64, "height": 64, "bits": 24})
         self.assertIsNone(doc["materials"][1]["image"])
 
-        # Without it the texture is missing: the user is told, and the
-        # material loses its texture name, as the editor does.
+        # Without it the picture is missing: the user is told once, with
+        # every folder searched, and the scene keeps its texture name, so
+        # the file written is the one that was read.
         c = self.path("c.kvl")
         code, _, err = run("convert", a, c)
         self.assertEqual(code, 0)
-        self.assertIn('texture "robot_panel.bmp": ファイルが見つからないか、この画像ファイルには対応していません！', err)
+        self.assertEqual(err.count("kinovela-cli: warning:"), 1, err)
+        self.assertIn("warning: ファイルが見つからないか、この画像ファイルには対応していません！\n\n"
+                      "  robot_panel.bmp\n\n探したフォルダ:\n", err)
+        self.assertIn("\n  %s\n  %s\n" % (self.tmp, os.path.join(self.tmp, "TEXTURE")), err)
+        with open(a, "rb") as fa, open(c, "rb") as fc:
+            self.assertEqual(fa.read(), fc.read())
         code, out, _ = run("info", "--json", c)
-        self.assertEqual(json.loads(out)["materials"][0]["texture"], "")
+        self.assertEqual(json.loads(out)["materials"][0]["texture"], "robot_panel.bmp")
+        self.assertIsNone(json.loads(out)["materials"][0]["image"])
+        code, out, _ = run("info", c)
+        self.assertIn('tex "robot_panel.bmp" (not loaded)', out)
         os.remove(c)
         self.assertEqual(sorted(os.listdir(self.tmp)), ["a.kvl", "b.kvl"], "no temporary files are left")
 
