@@ -1,6 +1,7 @@
 // kinovela-cli: the scene tools without a window.
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -12,6 +13,7 @@
 #include "cli/SceneFiles.h"
 #include "cli/Script.h"
 #include "cli/Terminal.h"
+#include "common/Paths.h"
 #include "document/ExportDispatch.h"
 #include "scene/NativeFile.h"
 
@@ -41,7 +43,8 @@ constexpr const char* kUsage =
     "\n"
     "Any command also takes --texture-dir DIR (repeatable): a folder searched for\n"
     "texture images before the program's TEXTURE folder, the scene's folder and\n"
-    "the scene's TEXTURE folder.\n"
+    "the scene's TEXTURE folder. The folders of KINOVELA_TEXTURE_PATH (separated\n"
+    "by ':') are searched after those given with --texture-dir.\n"
     "\n"
     "Exit status: 0 success, 1 a file could not be read or written, 2 usage error.\n";
 
@@ -186,6 +189,8 @@ int Run(int argc, char** argv)
             args.push_back(a);
         }
     }
+    if (const char* path = std::getenv("KINOVELA_TEXTURE_PATH"))
+        for (std::string& folder : SplitFolderList(path)) g_textureFolders.push_back(std::move(folder));
     if (args.empty()) return Usage("no command given");
     const std::string cmd = args[0];
     args.erase(args.begin());

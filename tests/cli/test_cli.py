@@ -126,7 +126,15 @@ class CliTest(unittest.TestCase):
         code, out, _ = run("info", "--json", c)
         self.assertEqual(json.loads(out)["materials"][0]["texture"], "robot_panel.bmp")
         self.assertIsNone(json.loads(out)["materials"][0]["image"])
-        code, out, _ = run("info", c)
+        # KINOVELA_TEXTURE_PATH names folders to search as well (after those
+        # of --texture-dir); empty entries are ignored.
+        env = dict(os.environ, KINOVELA_TEXTURE_PATH=":%s:" % textures)
+        code, out, err = run("info", "--json", c, env=env)
+        self.assertEqual((code, err), (0, ""))
+        self.assertEqual(json.loads(out)["materials"][0]["image"], {"width": 64, "height": 64, "bits": 24})
+        env = dict(os.environ, KINOVELA_TEXTURE_PATH=self.tmp)
+        code, out, _ = run("--texture-dir", os.path.join(self.tmp, "none"), "info", c, env=env)
+        self.assertIn("探したフォルダ:\n  %s\n  %s\n" % (os.path.join(self.tmp, "none"), self.tmp), out)
         self.assertIn('tex "robot_panel.bmp" (not loaded)', out)
         os.remove(c)
         self.assertEqual(sorted(os.listdir(self.tmp)), ["a.kvl", "b.kvl"], "no temporary files are left")
