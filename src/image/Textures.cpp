@@ -16,7 +16,7 @@ const char* const kTextureLoadFailedMessage = "ファイルが見つからない
 const char* const kTextureFoldersSearched = "探したフォルダ:";
 const char* const kTexturesMore = "ほか %zu 個";
 
-bool SaveTGA(const std::string& path, const DibStream& image, ImageProgress progress, void* value)
+bool WriteTGA(ByteSink& sink, const DibStream& image, ImageProgress progress, void* value)
 {
     if (image.Empty()) return false;
     std::unique_ptr<DibStream> copy = image.Clone();
@@ -28,36 +28,40 @@ bool SaveTGA(const std::string& path, const DibStream& image, ImageProgress prog
             for (int x = 0; x < width; ++x) row[4 * x + 3] = static_cast<std::uint8_t>(~row[4 * x + 3]);
         }
     }
-    bool aborted = false;
-    const WriteResult w = WriteFileAtomically(path, [&](ByteSink& sink) {
-        std::uint8_t h[18] = {};
-        if (bits == 8) {
-            h[1] = 1;
-            h[2] = 1;
-            PutU16(h + 5, static_cast<std::uint32_t>(copy->ColourCount()));
-            h[7] = 24;
-        } else {
-            h[2] = 2;
-        }
-        PutU16(h + 12, static_cast<std::uint32_t>(width));
-        PutU16(h + 14, static_cast<std::uint32_t>(height));
-        h[16] = static_cast<std::uint8_t>(bits);
-        h[17] = bits == 32 ? 8 : 0;
-        sink.Write(reinterpret_cast<const char*>(h), sizeof h);
-        if (bits == 8) {
-            const std::uint8_t* pal = copy->Palette();
-            for (int i = 0; i < copy->ColourCount(); ++i) sink.Write(reinterpret_cast<const char*>(pal + 4 * i), 3);
-        }
-        const std::size_t rowBytes = static_cast<std::size_t>(width) * (bits / 8);
-        for (int y = height - 1, done = 1; y >= 0; --y, ++done) {
-            sink.Write(reinterpret_cast<const char*>(copy->RowPointer(y)), rowBytes);
-            if (progress && !progress(static_cast<float>(done) / static_cast<float>(height), value)) {
-                aborted = true;
-                break;
-            }
-        }
-    });
-    return w.ok && !aborted;
+    std::uint8_t h[18] = {};
+    if (bits == 8) {
+        h[1] = 1;
+        h[2] = 1;
+        PutU16(h + 5, static_cast<std::uint32_t>(copy->ColourCount()));
+        h[7] = 24;
+    } else {
+        h[2] = 2;
+    }
+    PutU16(h + 12, static_cast<std::uint32_t>(width));
+    PutU16(h + 14, static_cast<std::uint32_t>(height));
+    h[16] = static_cast<std::uint8_t>(bits);
+    h[17] = bits == 32 ? 8 : 0;
+    sink.Write(reinterpret_cast<const char*>(h), sizeof h);
+    if (bits == 8) {
+        const std::uint8_t* pal = copy->Palette();
+        for (int i = 0; i < copy->ColourCount(); ++i) sink.Write(reinterpret_cast<const char*>(pal + 4 * i), 3);
+    }
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * (bits / 8);
+    for (int y = height - 1, done = 1; y >= 0; --y, ++done) {
+        sink.Write(reinterpret_cast<const char*>(copy->RowPointer(y)), rowBytes);
+        if (progress && !progress(static_cast<float>(done) / static_cast<float>(height), value)) return false;
+    }
+    return true;
+}
+
+bool SaveTGA(const std::string& path, const DibStream& image, ImageProgress progress, void* value)
+{
+    // A picture that cannot be converted, or an abort, leaves no file.
+    bool written = false;
+    PendingFile file;
+    if (!file.Prepare(path, [&](ByteSink& sink) { written = WriteTGA(sink, image, progress, value); }).ok || !written)
+        return false;
+    return file.Commit().ok;
 }
 
 bool FillA8R8G8B8(const DibStream& image, std::span<std::uint32_t> out, std::size_t pitch)

@@ -14,11 +14,16 @@
 
 namespace kinovela {
 
+class ByteSink;
+
 // Writes an uncompressed TGA, rows bottom first (colour-mapped for 8 bits,
 // true colour for 16, 24 and 32; pictures below 8 bits go out as 24).
 // False when the file cannot be written or the callback aborts.
 bool SaveTGA(const std::string& path, const DibStream& image, ImageProgress progress = nullptr,
              void* value = nullptr);
+// The same file's bytes into `sink`; false for an empty image, a failed
+// conversion or an abort.
+bool WriteTGA(ByteSink& sink, const DibStream& image, ImageProgress progress = nullptr, void* value = nullptr);
 
 // Fills `out` with PixelARGB of every pixel, top row first, rows `pitch`
 // values apart (at least the width). False when the image is not 24 or 32
