@@ -311,6 +311,30 @@ class CliTest(unittest.TestCase):
         self.assertIn(":3: the .k3d format always writes matrix keys", err)
         self.assertFalse(os.path.exists(self.path("c.x")), "a failed script exports nothing")
 
+    def test_script_exports_copy_the_textures_found_beside_the_scene(self):
+        # The scene and its picture lie in one folder, the script in another.
+        scene = self.path("scene")
+        os.makedirs(scene)
+        shutil.copy(self.sample, scene)
+        shutil.copy(os.path.join(SOURCE, "samples", "TEXTURE", "robot_panel.bmp"), scene)
+        os.makedirs(self.path("scripts/out"))
+        script = self.path("scripts/e.kvs")
+        with open(script, "w", encoding="utf-8") as f:
+            f.write("open ../scene/robot_arm.mqo\nexport out/arm.wrl\nexport out/arm.k3d\nsave ../scene/arm.kvl\n")
+        code, _, err = run("run", script)
+        self.assertEqual((code, err), (0, ""))
+        with open(script, "w", encoding="utf-8") as f:
+            f.write("open ../scene/arm.kvl\nexport out/again.wrl\n")
+        code, _, err = run("run", script)
+        self.assertEqual((code, err), (0, ""))
+        with open(os.path.join(scene, "robot_panel.bmp"), "rb") as f:
+            picture = f.read()
+        with open(self.path("scripts/out/robot_panel.bmp"), "rb") as f:
+            self.assertEqual(f.read(), picture, "the copy is of the picture that was loaded")
+        with open(self.path("scripts/out/arm.wrl"), "rb") as f:
+            self.assertIn(b'"robot_panel.bmp"', f.read())
+        self.assertTrue(os.path.exists(self.path("scripts/out/again.wrl")))
+
     def test_closed_stdout_is_a_failure_not_a_signal(self):
         # Far more output than a pipe holds, so the write must fail.
         p = subprocess.Popen([CLI, "info", "--frames"] + [self.sample] * 20, stdout=subprocess.PIPE,
