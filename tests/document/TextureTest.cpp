@@ -7,8 +7,10 @@
 
 #include "TestUtil.h"
 #include "common/Paths.h"
+#include "document/ExportDispatch.h"
 #include "document/HeadlessViews.h"
 #include "document/KinoDoc.h"
+#include "document/TextureCopies.h"
 #include "image/DibStream.h"
 #include "scene/NativeFile.h"
 
@@ -152,6 +154,91 @@ TEST_F(MissingTextures, ALongListIsCutShortAndNewFoldersAreSearchedAgain)
     EXPECT_EQ(scene.m_materials[29].m_image, nullptr);
     EXPECT_NE(r.missingTextures.find("\n  t29.bmp\n"), std::string::npos) << r.missingTextures;
     EXPECT_EQ(r.missingTextures.find("t28.bmp"), std::string::npos) << r.missingTextures;
+}
+
+class AnsweringUi final : public IExportUi {
+public:
+    std::optional<std::string> ChooseSavePath() override { return path; }
+    bool EditOptions(ExportOptions&, const std::string&) override { return true; }
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    bool AskYesNo(const std::string& question) override
+    {
+        questions.push_back(question);
+        return yes;
+    }
+    std::string path;
+    bool yes = true;
+    std::vector<std::string> messages, questions;
+};
+
+TEST_F(MissingTextures, SaveAsIntoAnotherFolderOffersToCopyThePictures)
+{
+    // sub\deep.bmp lies in the document's TEXTURE folder; face.bmp is
+    // nowhere and cannot be copied.
+    fs::create_directories(dir.File("src/TEXTURE/sub"));
+    WritePicture(dir.File("src/TEXTURE/sub/deep.bmp"));
+    test::WriteFile(mqo, test::Mqo("Material 2 {\n\t\"a\" tex(\"sub\\deep.bmp\")\n\t\"b\" tex(\"face.bmp\")\n}\n" +
+                                   test::MqoObject("m", "0 0 0\n1 0 0\n0 1 0", "3 V(0 1 2) M(0)\n3 V(0 1 2) M(1)")));
+    ASSERT_TRUE(doc.OnOpenDocument(mqo).ok);
+    ASSERT_NE(scene.m_materials[0].m_image, nullptr);
+    ExportOptionsTable table;
+    AnsweringUi ui;
+    SaveAsDispatcher dispatcher(table, ui);
+
+    // The same folder finds them all: no question.
+    ui.path = dir.File("src/here.kvl");
+    ASSERT_TRUE(dispatcher.SaveAs(doc).ok);
+    EXPECT_TRUE(ui.questions.empty());
+
+    // Another folder: asked once, naming what would be lost and where it
+    // goes; the copies land where the reopened scene finds them.
+    ui.path = dir.File("elsewhere/moved.kvl");
+    ASSERT_TRUE(dispatcher.SaveAs(doc).ok);
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_EQ(ui.questions[0], std::string("次のテクスチャは保存先のフォルダからは見つからなくなります。\n\n  sub\\deep.bmp\n\n"
+                                           "保存先の TEXTURE フォルダにコピーしますか?\n  ") +
+                                   dir.File("elsewhere/TEXTURE"));
+    EXPECT_EQ(test::ReadFile(dir.File("elsewhere/TEXTURE/sub/deep.bmp")), test::ReadFile(dir.File("src/TEXTURE/sub/deep.bmp")));
+    EXPECT_TRUE(ui.messages.empty());
+    const DocResult reopened = doc.OnOpenDocument(dir.File("elsewhere/moved.kvl"));
+    ASSERT_NE(scene.m_materials[0].m_image, nullptr);
+    EXPECT_EQ(scene.m_materials[0].m_imagePath, dir.File("elsewhere/TEXTURE/sub/deep.bmp"));
+    EXPECT_EQ(reopened.missingTextures.find("deep.bmp"), std::string::npos);
+
+    // Answered no: the scene is saved, nothing is copied.
+    ASSERT_TRUE(doc.OnOpenDocument(mqo).ok);
+    ui.yes = false;
+    ui.path = dir.File("third/scene.kvl");
+    fs::create_directories(dir.File("third"));
+    ASSERT_TRUE(dispatcher.SaveAs(doc).ok);
+    EXPECT_EQ(ui.questions.size(), 2u);
+    EXPECT_TRUE(fs::exists(dir.File("third/scene.kvl")));
+    EXPECT_FALSE(fs::exists(dir.File("third/TEXTURE")));
+
+    // A different file already in the way is kept, and the user is told.
+    fs::create_directories(dir.File("fourth/TEXTURE/sub"));
+    test::WriteFile(dir.File("fourth/TEXTURE/sub/deep.bmp"), "the user's own");
+    const std::string problems =
+        CopyTexturesInto({{"sub\\deep.bmp", dir.File("src/TEXTURE/sub/deep.bmp")}}, dir.File("fourth"));
+    EXPECT_EQ(problems.rfind("テクスチャのコピーで次の問題がありました:\n  ", 0), 0u) << problems;
+    EXPECT_EQ(test::ReadFile(dir.File("fourth/TEXTURE/sub/deep.bmp")), "the user's own");
+}
+
+TEST_F(MissingTextures, AnEditorExportTellsItsSkippedSideFilesOnce)
+{
+    ASSERT_TRUE(doc.OnOpenDocument(mqo).ok);
+    ExportOptionsTable table;
+    AnsweringUi ui;
+    SaveAsDispatcher dispatcher(table, ui);
+    doc.SetSaveAsHandler(&dispatcher);
+    ui.path = dir.File("elsewhere/w.wrl");
+    const DocResult r = dispatcher.SaveAs(doc);
+    ASSERT_TRUE(r.ok) << r.message;
+    ASSERT_EQ(ui.messages.size(), 1u);
+    const std::string& m = ui.messages[0];
+    EXPECT_EQ(m.rfind("書き出しは終わりましたが、次の点に注意してください:\n  ", 0), 0u) << m;
+    for (const char* name : {"wall.png", "face.bmp", "sub\\deep.bmp"}) EXPECT_NE(m.find(name), std::string::npos) << m;
+    EXPECT_TRUE(r.warnings.empty()) << "not shown a second time";
 }
 
 }  // namespace
