@@ -146,11 +146,12 @@ ExportResult RunExport(const ExportFormat& format, CKinovela& scene, CTimeline& 
 
 DocResult SaveAsDispatcher::SaveNative(CKinoDoc& doc, const std::string& path)
 {
+    // Asked once the scene is saved: a save that fails needs no copies.
+    DocResult result = doc.OnSaveDocument(path);
+    if (!result.ok) return result;
     const std::string folder = FolderOf(path);
     const std::vector<TextureCopy> copies = TexturesLeftBehind(doc.Scene(), folder, doc.m_textureFolders);
-    const bool copy = !copies.empty() && m_ui.AskYesNo(CopyTexturesQuestion(copies, folder));
-    DocResult result = doc.OnSaveDocument(path);
-    if (result.ok && copy) {
+    if (!copies.empty() && m_ui.AskYesNo(CopyTexturesQuestion(copies, folder))) {
         const std::string problems = CopyTexturesInto(copies, folder);
         if (!problems.empty()) m_ui.ShowMessage(problems);
     }

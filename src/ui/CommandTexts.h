@@ -24,6 +24,7 @@ enum FrameCommandId : int {
     ID_ENGLISH = 32817,
     ID_NEXT_PANE = 57680,
     ID_PREV_PANE = 57681,
+    ID_TEXTURE_FOLDERS = 32850,
 };
 
 struct CommandText {

@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -24,6 +25,7 @@
 #include "document/CommandIds.h"
 #include "ui/CommandTexts.h"
 #include "ui/Dialogs.h"
+#include "ui/TextureFolders.h"
 #include "ui/ToolIcons.h"
 
 namespace kinovela::ui {
@@ -101,6 +103,22 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
         return RunFileDialog(this, true, Caption(ID_FILE_SAVE_AS).section('(', 0, 0), QString::fromUtf8(kSaveFilter));
     };
     m_showMessage = [this](const QString& text) { QMessageBox::warning(this, "Kinovela", text); };
+    m_askYesNo = [this](const QString& text) {
+        return QMessageBox::question(this, "Kinovela", text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
+               QMessageBox::Yes;
+    };
+    m_editTextureFolders = [this](QStringList& folders) {
+        CDlgTextureFolders dialog(folders, this);
+        if (dialog.exec() != QDialog::Accepted) return false;
+        folders = dialog.Folders();
+        return true;
+    };
+    {
+        // Extra texture folders of the user's, searched before the
+        // program's own.
+        QSettings settings(kSettingsOrganization, kSettingsApplication);
+        doc.m_textureFolders = ToPaths(ReadTextureFolders(settings));
+    }
     m_askToSave = [this](const QString& text) {
         return QMessageBox::question(this, "Kinovela", text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     };
@@ -238,6 +256,7 @@ void MainWindow::CreateActions()
     Add(ID_SMOOTH, [&d] { d.OnSmooth(); }, true);
     Add(ID_CAMERA_RESET, [&d] { d.OnCameraReset(); });
     Add(ID_BACKGROUND, [this] { OnBackground(); });
+    Add(ID_TEXTURE_FOLDERS, [this] { OnTextureFolders(); });
     // Settings storage and the English resources come with the start-up
     // work; until then their items are shown but cannot be chosen.
     Add(ID_DELETE_REGISTRY, [] {})->setEnabled(false);
@@ -310,7 +329,8 @@ void MainWindow::CreateMenus()
     menu("制御(&C)", {ID_PLAY, ID_STOP, ID_NEXT_FRAME, ID_PREV_FRAME, ID_NEXT_KEY, ID_PREV_KEY, ID_FIRST_FRAME,
                       ID_LAST_FRAME, 0, ID_KEY_DIALOG, ID_KEY_ADD, ID_KEY_ADD_ALL, ID_KEY_DELETE, ID_KEY_DELETE_ALL, 0,
                       ID_INSERT_FRAMES, ID_DELETE_FRAMES});
-    menu("設定(&S)", {ID_SMOOTH, ID_CAMERA_RESET, ID_BACKGROUND, 0, ID_DELETE_REGISTRY, 0, ID_ENGLISH});
+    menu("設定(&S)", {ID_SMOOTH, ID_CAMERA_RESET, ID_BACKGROUND, ID_TEXTURE_FOLDERS, 0, ID_DELETE_REGISTRY, 0,
+                      ID_ENGLISH});
     menu("表示(&V)", {ID_RENDER_OPENGL, ID_RENDER_DIRECTX, 0, ID_VIEW_TOOLBAR, ID_VIEW_CONTROL_TOOLBAR,
                       ID_VIEW_STATUS_BAR});
     menu("ﾍﾙﾌﾟ(&H)", {ID_HELP_INDEX, 0, ID_HOME_PAGE, 0, ID_APP_ABOUT});
@@ -418,6 +438,8 @@ void MainWindow::ShowResult(const DocResult& r)
 }
 
 void MainWindow::ShowMessage(const std::string& text) { m_showMessage(QString::fromStdString(text)); }
+
+bool MainWindow::AskYesNo(const std::string& question) { return m_askYesNo(QString::fromStdString(question)); }
 
 bool MainWindow::SaveModified()
 {
@@ -569,6 +591,21 @@ void MainWindow::OnBackground()
     if (!chosen.isValid()) return;
     m_doc.OnBackground(static_cast<std::uint32_t>(chosen.red()) | static_cast<std::uint32_t>(chosen.green()) << 8 |
                        static_cast<std::uint32_t>(chosen.blue()) << 16);
+}
+
+void MainWindow::OnTextureFolders()
+{
+    QStringList folders = FromPaths(m_doc.m_textureFolders);
+    if (!m_editTextureFolders(folders)) return;
+    {
+        QSettings settings(kSettingsOrganization, kSettingsApplication);
+        WriteTextureFolders(settings, folders);
+    }
+    m_doc.m_textureFolders = ToPaths(folders);
+    // Pictures that were missing may be found in the new folders.
+    const DocResult r = m_doc.ReloadMissingTextures();
+    m_view->update();
+    ShowResult(r);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* e)

@@ -185,9 +185,12 @@ TEST_F(MissingTextures, SaveAsIntoAnotherFolderOffersToCopyThePictures)
     AnsweringUi ui;
     SaveAsDispatcher dispatcher(table, ui);
 
-    // The same folder finds them all: no question.
+    // The same folder finds them all, and a save that fails needs no
+    // copies: no question.
     ui.path = dir.File("src/here.kvl");
     ASSERT_TRUE(dispatcher.SaveAs(doc).ok);
+    ui.path = dir.File("no/such/folder.kvl");
+    EXPECT_FALSE(dispatcher.SaveAs(doc).ok);
     EXPECT_TRUE(ui.questions.empty());
 
     // Another folder: asked once, naming what would be lost and where it

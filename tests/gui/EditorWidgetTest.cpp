@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -217,6 +218,8 @@ int main(int argc, char** argv)
     // The window's own file dialogs, as Qt draws them, so tests can type
     // into them (a desktop's native dialog would be another process).
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    // Settings go to a test folder, never the user's own.
+    QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
