@@ -94,6 +94,8 @@ bool ExportFiles::AddMain(const std::string& path, const std::function<void(Byte
         return false;
     }
     m_files.push_back({std::move(file), true});
+    // No side file added later takes its place.
+    if (path.compare(0, m_folder.size(), m_folder) == 0) m_sideNames.insert(path.substr(m_folder.size()));
     return true;
 }
 

@@ -48,7 +48,8 @@ public:
     ExportFiles& operator=(const ExportFiles&) = delete;
 
     // A file the user named: a symbolic link there is followed, as a save
-    // follows it. False with the reason in result.error.
+    // follows it. False with the reason in result.error. Side files added
+    // afterwards never take its name.
     bool AddMain(const std::string& path, const std::function<void(ByteSink&)>& produce, ExportResult& result,
                  std::uint64_t expectedSize = 0);
 

@@ -105,12 +105,11 @@ ExportResult WriteKino3DPackage(const CKinovela& scene, const CTimeline& t, cons
     search.firstFolders = o.textureFirstFolders;
     search.documentFolders = o.textureFolders;
     ExportFiles out(folder, TextureSources(scene, search));
-    bool refused = false;
-    AddTextureCopies(scene, out, result, refused);
-    if (refused) return result;
 
     // The list holds every model's matrices (its animation), the model
-    // files their meshes. Nothing is put in place before all are written.
+    // files their meshes. Nothing is put in place before all are written;
+    // the texture copies come last, so that a texture cannot take a model
+    // file's name.
     ExportProgress progress(o.progress, scene, true, t.m_last);
     const std::vector<Matrix4> world = WalkMatrices(scene, t.m_last, o.scale, true);
     for (std::size_t i = 0; i < count; ++i) {
@@ -140,6 +139,9 @@ ExportResult WriteKino3DPackage(const CKinovela& scene, const CTimeline& t, cons
             }
         }, result))
         return result;
+    bool refused = false;
+    AddTextureCopies(scene, out, result, refused);
+    if (refused) return result;
     const WriteResult w = out.Commit();
     if (!w.ok) {
         result.error = w.error;

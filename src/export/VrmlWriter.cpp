@@ -265,10 +265,9 @@ ExportResult WriteVrmlFile(const CKinovela& scene, const CTimeline& t, const std
                            const VrmlOptions& o, const TextureSearch& textures)
 {
     ExportResult result;
-    // Side files first, so that a viewer opening the world finds them; all
-    // of them and the world are put in place together.
+    // The world and its side files are put in place together (the side
+    // files first, so that a viewer opening the world finds them).
     ExportFiles files(FolderOf(path), TextureSources(scene, textures));
-    if (!AddTextureFiles(scene, files, result)) return result;
 
     const std::vector<std::string> names = ExportNames(scene, o.safeNames);
     const std::string world = o.safeNames ? SafeIdentifier(BaseName(path)) : BaseName(path);
@@ -332,7 +331,7 @@ ExportResult WriteVrmlFile(const CKinovela& scene, const CTimeline& t, const std
             }
         }
     }, result);
-    if (!prepared) return result;
+    if (!prepared || !AddTextureFiles(scene, files, result)) return result;
     const WriteResult w = files.Commit();
     if (!w.ok) {
         result.error = w.error;

@@ -93,6 +93,9 @@ CDlgTextureFolders::CDlgTextureFolders(const QStringList& folders, QWidget* pare
     };
     connect(m_add, &QPushButton::clicked, this, [this] {
         const QString folder = m_chooseFolder();
+        // Back from the folder dialog, the keys go to the list again.
+        activateWindow();
+        m_list->setFocus();
         if (folder.isEmpty()) return;
         const QString clean = QDir::cleanPath(folder);
         // A folder listed twice would only be searched twice.

@@ -253,6 +253,17 @@ TEST_F(SideFiles, Kino3DModelFilesAreUniqueAndStayInTheFolder)
             << files[i];
     EXPECT_EQ(Snapshot(out).size(), files.size() + 2) << "the list, the model files and the texture copy";
     EXPECT_FALSE(fs::exists(dir.File("m.x")));
+
+    // A texture named like a model file or the list never takes its place.
+    for (const char* texture : {"m.x", "k.k3d"}) {
+        scene.m_materials[0].m_texture = texture;
+        const ExportResult again = Export("k.k3d");
+        ASSERT_TRUE(again.ok) << again.error;
+        ASSERT_EQ(again.warnings.size(), 1u);
+        EXPECT_NE(again.warnings[0].find("not written again"), std::string::npos) << again.warnings[0];
+        EXPECT_NE(ReadFile(out + "/m.x").find("Frame m {"), std::string::npos);
+        EXPECT_EQ(ReadFile(out + "/k.k3d").rfind("5\r\n", 0), 0u);
+    }
 }
 
 }  // namespace
