@@ -80,7 +80,8 @@ ExportFiles::ExportFiles(std::string folder, std::set<FileId> sources)
 ExportFiles::~ExportFiles()
 {
     m_files.clear();  // removes every temporary that was not put in place
-    if (m_committed) return;
+    // A folder made for nothing (all of an export that failed, or a side
+    // file skipped after all) goes again; one that holds files stays.
     for (auto it = m_madeFolders.rbegin(); it != m_madeFolders.rend(); ++it) ::rmdir(it->c_str());
 }
 
@@ -223,7 +224,6 @@ WriteResult ExportFiles::Commit()
             const WriteResult w = e.file->Commit();
             if (!w.ok) return w;
         }
-    m_committed = true;
     WriteResult ok;
     ok.ok = true;
     return ok;

@@ -97,7 +97,6 @@ private:
     std::vector<Entry> m_files;
     std::set<std::string> m_sideNames;
     std::vector<std::string> m_madeFolders;  // in the order made
-    bool m_committed = false;
 };
 
 }  // namespace kinovela
