@@ -51,10 +51,7 @@ std::string CopyTexturesInto(const std::vector<TextureCopy>& copies, const std::
             refused = true;
             break;
         }
-    if (!refused) {
-        const WriteResult w = files.Commit();
-        if (!w.ok) result.error = w.error;
-    }
+    if (!refused) files.Commit(result);
     std::vector<std::string> problems = result.warnings;
     if (!result.error.empty()) problems.push_back(result.error);
     if (problems.empty()) return {};

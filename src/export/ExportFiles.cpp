@@ -216,17 +216,18 @@ bool ExportFiles::AddCopy(const std::string& name, const std::string& source, Ex
     return true;
 }
 
-WriteResult ExportFiles::Commit()
+bool ExportFiles::Commit(ExportResult& result)
 {
     for (const bool main : {false, true})
         for (Entry& e : m_files) {
             if (e.main != main) continue;
             const WriteResult w = e.file->Commit();
-            if (!w.ok) return w;
+            if (!w.ok) {
+                result.error = w.error;
+                return false;
+            }
         }
-    WriteResult ok;
-    ok.ok = true;
-    return ok;
+    return true;
 }
 
 }  // namespace kinovela

@@ -72,8 +72,9 @@ public:
     bool AddCopy(const std::string& name, const std::string& source, ExportResult& result);
 
     // Puts every prepared file in place, the side files first, so that a
-    // reader of a main file finds them.
-    WriteResult Commit();
+    // reader of a main file finds them. False with the reason in
+    // result.error when a file cannot be put in place.
+    bool Commit(ExportResult& result);
 
     const std::string& Folder() const { return m_folder; }
 

@@ -372,11 +372,7 @@ ExportResult WriteHspFile(const CKinovela& scene, const CTimeline& t, const std:
                        [&](ByteSink& sink) { WriteMotionFile(sink, scene, t, l, BaseName(path), s, progress); }, result,
                        true))
         return result;
-    const WriteResult w = files.Commit();
-    if (!w.ok) {
-        result.error = w.error;
-        return result;
-    }
+    if (!files.Commit(result)) return result;
     progress.Finish();
     result.ok = true;
     return result;

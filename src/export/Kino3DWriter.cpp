@@ -142,11 +142,7 @@ ExportResult WriteKino3DPackage(const CKinovela& scene, const CTimeline& t, cons
     bool refused = false;
     AddTextureCopies(scene, out, result, refused);
     if (refused) return result;
-    const WriteResult w = out.Commit();
-    if (!w.ok) {
-        result.error = w.error;
-        return result;
-    }
+    if (!out.Commit(result)) return result;
     progress.Finish();
     result.ok = true;
     return result;

@@ -345,11 +345,7 @@ ExportResult WriteSdfFile(const CKinovela& scene, const CTimeline& t, const std:
         }
     }, result, true);
     if (!prepared) return result;
-    const WriteResult w = files.Commit();
-    if (!w.ok) {
-        result.error = w.error;
-        return result;
-    }
+    if (!files.Commit(result)) return result;
     progress.Finish();
     result.ok = true;
     return result;

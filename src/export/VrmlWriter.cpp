@@ -332,11 +332,7 @@ ExportResult WriteVrmlFile(const CKinovela& scene, const CTimeline& t, const std
         }
     }, result);
     if (!prepared || !AddTextureFiles(scene, files, result)) return result;
-    const WriteResult w = files.Commit();
-    if (!w.ok) {
-        result.error = w.error;
-        return result;
-    }
+    if (!files.Commit(result)) return result;
     progress.Finish();
     result.ok = true;
     return result;
