@@ -59,7 +59,6 @@ public:
     WriteResult PrepareReplacing(const std::string& path, const std::function<void(ByteSink&)>& produce,
                                  std::uint64_t expectedSize = 0);
     WriteResult Commit();
-    bool Prepared() const { return m_device || !m_temp.empty(); }
 
 private:
     void Discard();
@@ -68,7 +67,7 @@ private:
                                  const ProgressFn& progress);
 
     std::string m_path;    // as given
-    std::string m_target;  // the file the rename replaces (links followed)
+    std::string m_target;  // the file the rename replaces (links followed by Prepare)
     std::string m_temp;    // the prepared temporary, empty when none
     bool m_device = false;
 };
