@@ -180,7 +180,7 @@ void BM_WriteGlb(benchmark::State& state)
     if (!f) return;
     TextureSearch search;
     search.documentFolders.push_back(std::filesystem::path(DataFile("quads.mqo")).parent_path().string());
-    LoadSceneTextures(f->scene, search, nullptr);
+    LoadSceneTextures(f->scene, search);
     const GltfOptions o;
     const std::string path = (std::filesystem::temp_directory_path() / "kinovela-bench.glb").string();
     for (auto _ : state) {

@@ -57,7 +57,7 @@ struct Sheet {
         }
         TextureSearch search;
         search.documentFolders.push_back(folder);
-        LoadSceneTextures(scene, search, [this](const CMaterial&, const std::string& m) { error = m; });
+        if (const TextureReport r = LoadSceneTextures(scene, search); !r.Empty()) error = MissingTexturesMessage(r);
     }
 };
 

@@ -300,6 +300,8 @@ void WriteText(std::string& out, const std::string& file, const LoadOutcome& lo,
         if (m.m_image)
             line += " (" + std::to_string(m.m_image->Width()) + " x " + std::to_string(m.m_image->Height()) + ", " +
                     std::to_string(m.m_image->BitCount()) + " bits)";
+        else if (!m.m_texture.empty())
+            line += " (not loaded)";
         if (!m.m_alphaPlane.empty()) line += "  aplane " + Quoted(m.m_alphaPlane);
         if (!m.m_bump.empty()) line += "  bump " + Quoted(m.m_bump);
         Line(out, line);

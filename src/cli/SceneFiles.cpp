@@ -29,9 +29,8 @@ void LoadTextures(const std::string& path, CKinovela& scene, const std::vector<s
     search.firstFolders = folders;
     const std::size_t slash = path.find_last_of('/');
     search.documentFolders.push_back(slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash));
-    LoadSceneTextures(scene, search, [&](const CMaterial& m, const std::string& message) {
-        out.warnings.push_back("texture \"" + Cp932ToUtf8(m.m_texture) + "\": " + message);
-    });
+    const std::string missing = MissingTexturesMessage(LoadSceneTextures(scene, search));
+    if (!missing.empty()) out.warnings.push_back(missing);
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ struct LoadOutcome {
 
 bool HasExtension(std::string_view path, std::string_view ext);
 // Textured materials get their images, looked for in `textureFolders`
-// first; a texture that cannot be loaded is a warning.
+// first; the textures that cannot be loaded are one warning, which names
+// them all and the folders searched.
 LoadOutcome LoadSceneFile(const std::string& path, CKinovela& scene, CTimeline& t, const ProgressFn& progress = {},
                           const std::vector<std::string>& textureFolders = {});
 

@@ -162,6 +162,7 @@ private:
     void Warn(const DocResult& r)
     {
         for (const std::string& w : r.warnings) m_result.warnings.push_back(w);
+        if (!r.missingTextures.empty()) m_result.warnings.push_back(r.missingTextures);
     }
 
     void Frame(bool selectedOnly)

@@ -1,6 +1,7 @@
 // kinovela-cli: the scene tools without a window.
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -14,6 +15,7 @@
 #include "cli/Script.h"
 #include "cli/Terminal.h"
 #include "common/TextCodec.h"
+#include "common/Paths.h"
 #include "document/ExportDispatch.h"
 #include "scene/NativeFile.h"
 
@@ -49,7 +51,8 @@ constexpr const char* kUsage =
     "\n"
     "Any command also takes --texture-dir DIR (repeatable): a folder searched for\n"
     "texture images before the program's TEXTURE folder, the scene's folder and\n"
-    "the scene's TEXTURE folder.\n"
+    "the scene's TEXTURE folder. The folders of KINOVELA_TEXTURE_PATH (separated\n"
+    "by ':') are searched after those given with --texture-dir.\n"
     "\n"
     ".mqo files are Metasequoia text documents, \"Format Text Ver 1.0\" or \"1.1\"\n"
     "(Metasequoia 4), with names in code page 932 or, after \"CodePage utf8\", UTF-8.\n"
@@ -207,6 +210,8 @@ int Run(int argc, char** argv)
             args.push_back(a);
         }
     }
+    if (const char* path = std::getenv("KINOVELA_TEXTURE_PATH"))
+        for (std::string& folder : SplitFolderList(path)) g_textureFolders.push_back(std::move(folder));
     if (args.empty()) return Usage("no command given");
     const std::string cmd = args[0];
     args.erase(args.begin());

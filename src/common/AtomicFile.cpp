@@ -20,6 +20,14 @@ std::string Reason(const std::string& what, const std::string& path, int err)
     return what + " " + path + ": " + std::strerror(err);
 }
 
+WriteResult Failure(const std::string& what, const std::string& path, int err)
+{
+    WriteResult r;
+    r.error = Reason(what, path, err);
+    r.errorNumber = err;
+    return r;
+}
+
 // Writes to a descriptor in large pieces, retrying short writes; keeps the
 // first error.
 class FdSink final : public ByteSink {
@@ -95,27 +103,18 @@ WriteResult PendingFile::Prepare(const std::string& path, const std::function<vo
     WriteResult result;
     struct stat st{};
     const bool exists = ::stat(path.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) {
-        result.error = Reason("cannot write", path, EISDIR);
-        return result;
-    }
+    if (exists && S_ISDIR(st.st_mode)) return Failure("cannot write", path, EISDIR);
     if (exists && !S_ISREG(st.st_mode)) {
         // A device cannot be replaced by a rename; it is written in place
         // (at once: there is nothing to put in place later).
         m_device = true;
         const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        if (fd < 0) {
-            result.error = Reason("cannot open", path, errno);
-            return result;
-        }
+        if (fd < 0) return Failure("cannot open", path, errno);
         FdSink sink(fd, expectedSize, progress);
         produce(sink);
         int err = sink.Error();
         if (::close(fd) != 0 && err == 0) err = errno;
-        if (err != 0) {
-            result.error = Reason("cannot write", path, err);
-            return result;
-        }
+        if (err != 0) return Failure("cannot write", path, err);
         sink.Finish();
         result.ok = true;
         return result;
@@ -130,15 +129,35 @@ WriteResult PendingFile::Prepare(const std::string& path, const std::function<vo
             std::free(real);
         }
     }
+    return PrepareTemporary(path, exists ? (st.st_mode & 07777) : NewFileMode(), produce, expectedSize, progress);
+}
+
+WriteResult PendingFile::PrepareReplacing(const std::string& path, const std::function<void(ByteSink&)>& produce,
+                                          std::uint64_t expectedSize)
+{
+    Discard();
+    m_path = path;
+    m_target = path;
+    m_device = false;
+    struct stat st{};
+    const bool exists = ::lstat(path.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) return Failure("cannot write", path, EISDIR);
+    if (exists && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return Failure("will not replace", path, EEXIST);
+    // A regular file keeps its permissions; a link is replaced by a new file.
+    const bool regular = exists && S_ISREG(st.st_mode);
+    return PrepareTemporary(path, regular ? (st.st_mode & 07777) : NewFileMode(), produce, expectedSize, {});
+}
+
+WriteResult PendingFile::PrepareTemporary(const std::string& path, mode_t mode,
+                                          const std::function<void(ByteSink&)>& produce, std::uint64_t expectedSize,
+                                          const ProgressFn& progress)
+{
+    WriteResult result;
     const std::size_t slash = m_target.find_last_of('/');
     std::string tmp = (slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1)) + ".kvtmp-XXXXXX";
     const int fd = ::mkstemp(tmp.data());
-    if (fd < 0) {
-        result.error = Reason("cannot create a file beside", path, errno);
-        return result;
-    }
+    if (fd < 0) return Failure("cannot create a file beside", path, errno);
     m_temp = tmp;
-    const mode_t mode = exists ? (st.st_mode & 07777) : NewFileMode();
     int err = 0;
     if (::fchmod(fd, mode) != 0 && errno != EPERM) err = errno;
     FdSink sink(fd, expectedSize, progress);
@@ -157,8 +176,7 @@ WriteResult PendingFile::Prepare(const std::string& path, const std::function<vo
     if (::close(fd) != 0 && err == 0) err = errno;
     if (err != 0) {
         Discard();
-        result.error = Reason("cannot write", path, err);
-        return result;
+        return Failure("cannot write", path, err);
     }
     sink.Finish();
     result.ok = true;
@@ -177,7 +195,7 @@ WriteResult PendingFile::Commit()
         return result;
     }
     if (::rename(m_temp.c_str(), m_target.c_str()) != 0) {
-        result.error = Reason("cannot write", m_path, errno);
+        result = Failure("cannot write", m_path, errno);
         Discard();
         return result;
     }

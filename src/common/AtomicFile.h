@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include <sys/types.h>
+
 #include "common/Progress.h"
 
 namespace kinovela {
@@ -17,6 +19,7 @@ namespace kinovela {
 struct WriteResult {
     bool ok = false;
     std::string error;  // what failed, with the system's reason
+    int errorNumber = 0;  // the errno of the failure, when the system gave one
 };
 
 // Takes the bytes of a file piece by piece. After a failed write it ignores
@@ -49,13 +52,22 @@ public:
 
     WriteResult Prepare(const std::string& path, const std::function<void(ByteSink&)>& produce,
                         std::uint64_t expectedSize = 0, const ProgressFn& progress = {});
+    // Prepare for a file whose name does not come from the user (the side
+    // files of an export): a symbolic link at `path` is replaced by the file,
+    // never followed, and anything there but a regular file or a link (a
+    // folder, a device, a FIFO) is refused.
+    WriteResult PrepareReplacing(const std::string& path, const std::function<void(ByteSink&)>& produce,
+                                 std::uint64_t expectedSize = 0);
     WriteResult Commit();
 
 private:
     void Discard();
+    WriteResult PrepareTemporary(const std::string& path, mode_t mode,
+                                 const std::function<void(ByteSink&)>& produce, std::uint64_t expectedSize,
+                                 const ProgressFn& progress);
 
     std::string m_path;    // as given
-    std::string m_target;  // the file the rename replaces (links followed)
+    std::string m_target;  // the file the rename replaces (links followed by Prepare)
     std::string m_temp;    // the prepared temporary, empty when none
     bool m_device = false;
 };

@@ -13,6 +13,8 @@ bool IsFile(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool IsShiftJisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
 std::string WithSlash(std::string folder)
 {
     if (!folder.empty() && folder.back() != '/') folder.push_back('/');
@@ -31,13 +33,36 @@ std::string ModuleDirectory()
     return slash == std::string::npos ? std::string("./") : buf.substr(0, slash + 1);
 }
 
+std::string NameAsPath(std::string_view name)
+{
+    std::string out(name);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (IsShiftJisLead(static_cast<unsigned char>(out[i])) && i + 1 < out.size())
+            ++i;  // the trail byte belongs to the character
+        else if (out[i] == '\\')
+            out[i] = '/';
+    }
+    return out;
+}
+
+std::vector<std::string> SplitFolderList(std::string_view list)
+{
+    std::vector<std::string> folders;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t colon = list.find(':', start);
+        if (colon == std::string_view::npos) colon = list.size();
+        if (colon > start) folders.emplace_back(list.substr(start, colon - start));
+        start = colon + 1;
+    }
+    return folders;
+}
+
 std::string FindTextureFile(const std::string& textureName, const std::vector<std::string>& extraFolders,
                             const std::vector<std::string>& firstFolders)
 {
     if (textureName.empty()) return {};
-    std::string name = textureName;
-    for (char& c : name)
-        if (c == '\\') c = '/';
+    const std::string name = NameAsPath(textureName);
     for (const std::string& folder : firstFolders)
         if (IsFile(WithSlash(folder) + name)) return WithSlash(folder) + name;
     const std::string first = ModuleDirectory() + "TEXTURE/" + name;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kinovela {
@@ -10,11 +11,20 @@ namespace kinovela {
 // /proc/self/exe; the current folder when that cannot be read).
 std::string ModuleDirectory();
 
+// A name stored in a document (Shift_JIS bytes) as a relative path: each '\'
+// becomes '/', except the second byte of a double-byte character, which
+// only looks like one ("ソ" is 0x83 0x5C).
+std::string NameAsPath(std::string_view name);
+
 // The file a material's texture name stands for: each of `firstFolders`,
 // then the program's TEXTURE folder, then each of `extraFolders` and its
-// TEXTURE subfolder. A '\' in the name is a folder separator. Empty when no
-// such file exists.
+// TEXTURE subfolder. The name is read with NameAsPath. Empty when no such
+// file exists.
 std::string FindTextureFile(const std::string& textureName, const std::vector<std::string>& extraFolders = {},
                             const std::vector<std::string>& firstFolders = {});
+
+// The folders of a colon-separated list (as in KINOVELA_TEXTURE_PATH);
+// empty entries are skipped.
+std::vector<std::string> SplitFolderList(std::string_view list);
 
 }  // namespace kinovela

@@ -15,4 +15,11 @@ inline constexpr const char* kPoseNotKey =
 // Frame all or frame selected on a scene deeper than the view can show.
 inline constexpr const char* kTooDeepToFrame = "モデルが大きすぎて、ビューの奥行きに収まりきりません。";
 
+// Saving into another folder from which textures would not be found.
+inline constexpr const char* kTexturesLeftBehind = "次のテクスチャは保存先のフォルダからは見つからなくなります。";
+inline constexpr const char* kCopyTexturesInto = "保存先の TEXTURE フォルダにコピーしますか?";
+inline constexpr const char* kTextureCopyProblems = "テクスチャのコピーで次の問題がありました:";
+// Heads the list of an export's warnings (files not written, files kept).
+inline constexpr const char* kExportWarnings = "書き出しは終わりましたが、次の点に注意してください:";
+
 }  // namespace kinovela::msg

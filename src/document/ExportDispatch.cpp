@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "document/DocumentMessages.h"
+#include "document/TextureCopies.h"
 #include "export/GltfWriter.h"
 #include "export/HeaderWriter.h"
 #include "export/HspWriter.h"
@@ -173,6 +175,20 @@ bool SaveAsDispatcher::EditOptions(const ExportFormat& format, ExportOptions& op
     return true;
 }
 
+DocResult SaveAsDispatcher::SaveNative(CKinoDoc& doc, const std::string& path)
+{
+    // Asked once the scene is saved: a save that fails needs no copies.
+    DocResult result = doc.OnSaveDocument(path);
+    if (!result.ok) return result;
+    const std::string folder = FolderOf(path);
+    const std::vector<TextureCopy> copies = TexturesLeftBehind(doc.Scene(), folder, doc.m_textureFolders);
+    if (!copies.empty() && m_ui.AskYesNo(CopyTexturesQuestion(copies, folder))) {
+        const std::string problems = CopyTexturesInto(copies, folder);
+        if (!problems.empty()) m_ui.ShowMessage(problems);
+    }
+    return result;
+}
+
 DocResult SaveAsDispatcher::SaveAs(CKinoDoc& doc)
 {
     DocResult result;
@@ -180,7 +196,7 @@ DocResult SaveAsDispatcher::SaveAs(CKinoDoc& doc)
     const std::optional<std::string> path = m_ui.ChooseSavePath();
     if (!path) return result;  // cancelled: nothing changes
     const std::string ext = PathExtension(*path);
-    if (ext == "kvl") return doc.OnSaveDocument(*path);
+    if (ext == "kvl") return SaveNative(doc, *path);
 
     const ExportFormat* format = FindExportFormat(ext);
     ExportOptions* options = format ? m_options.Find(ext) : nullptr;
@@ -189,6 +205,8 @@ DocResult SaveAsDispatcher::SaveAs(CKinoDoc& doc)
         if (EditOptions(*format, *options)) {
             ExportContext context = m_context;
             if (!context.progress) context.progress = doc.m_progress;
+            context.textureFirstFolders.insert(context.textureFirstFolders.end(), doc.m_textureFolders.begin(),
+                                               doc.m_textureFolders.end());
             if (!doc.PathName().empty()) {
                 const std::size_t slash = doc.PathName().find_last_of('/');
                 context.textureFolders.push_back(slash == std::string::npos ? "." : doc.PathName().substr(0, slash));
@@ -203,8 +221,14 @@ DocResult SaveAsDispatcher::SaveAs(CKinoDoc& doc)
                 doc.SetModified(true);
                 return result;
             }
-            result.warnings = r.warnings;
+            if (r.ok && !r.warnings.empty()) {
+                // Side files skipped or kept: told once, after the export.
+                std::string text = msg::kExportWarnings;
+                for (const std::string& w : r.warnings) text += "\n  " + w;
+                m_ui.ShowMessage(text);
+            }
             if (!r.ok) {
+                result.warnings = r.warnings;
                 m_ui.ShowMessage(r.MessageOr(format->failureMessage));
                 result.shown = true;
                 result.ok = false;

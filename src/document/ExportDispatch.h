@@ -51,6 +51,13 @@ public:
     virtual std::optional<std::string> ChooseSavePath() = 0;
     virtual bool EditOptions(ExportOptions& options, const std::string& title) = 0;
     virtual void ShowMessage(const std::string& text) = 0;
+    // A question whose suggested answer is yes; true for yes. Without a
+    // user to ask, nothing is done that was not asked for.
+    virtual bool AskYesNo(const std::string& question)
+    {
+        (void)question;
+        return false;
+    }
 };
 
 class SaveAsDispatcher final : public ISaveAsHandler {
@@ -61,6 +68,9 @@ public:
 
 private:
     bool EditOptions(const ExportFormat& format, ExportOptions& options);
+    // The native file, with the offer to copy the textures the new folder
+    // would not find.
+    DocResult SaveNative(CKinoDoc& doc, const std::string& path);
 
     ExportOptionsTable& m_options;
     IExportUi& m_ui;

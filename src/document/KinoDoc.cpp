@@ -15,6 +15,14 @@
 
 namespace kinovela {
 
+namespace {
+
+// A message box lists this many missing textures at most, then how many
+// more there are.
+constexpr std::size_t kMaxTexturesListed = 20;
+
+}  // namespace
+
 std::string PathExtension(const std::string& path)
 {
     const std::size_t slash = path.find_last_of('/');
@@ -128,10 +136,13 @@ DocResult CKinoDoc::OnOpenDocument(const std::string& path)
         LoadTextures(path, result);
         m_hooks->LoadTextures();
     } else if (ext == "mqo") {
+        // Only the materials this file brings are looked for: those already
+        // in the scene were reported when they came.
+        const std::size_t before = m_scene.m_materials.size();
         if (!ImportModels(path, kNoModel, result)) return result;
         // A failed import keeps what it read; it is reported, not refused.
         result.ok = true;
-        LoadTextures(path, result);
+        LoadTextures(path, result, before);
         UpdateAllViews(kHintModelsChanged);
         modified = true;
     }
@@ -508,9 +519,10 @@ DocResult CKinoDoc::DropModels(const std::string& path)
 DocResult CKinoDoc::AddModels(const std::string& path)
 {
     DocResult result;
+    const std::size_t before = m_scene.m_materials.size();
     auto record = std::make_unique<AddModelsRecord>(m_scene, m_timeline);
     if (!ImportModels(path, m_scene.m_selected, result)) return result;
-    LoadTextures(path, result);
+    LoadTextures(path, result, before);
     UpdateAllViews(kHintModelsChanged);
     // A file that fails part way may still have added models: they are a
     // step like the rest.
@@ -544,18 +556,34 @@ bool CKinoDoc::ImportModels(const std::string& path, int parent, DocResult& resu
     }
 }
 
-void CKinoDoc::LoadTextures(const std::string& documentPath, DocResult& result)
+void CKinoDoc::LoadTextures(const std::string& documentPath, DocResult& result, std::size_t first)
 {
     TextureSearch search;
     search.firstFolders = m_textureFolders;
     const std::size_t slash = documentPath.find_last_of('/');
     search.documentFolders.push_back(slash == std::string::npos ? "." : slash == 0 ? "/" : documentPath.substr(0, slash));
-    LoadSceneTextures(m_scene, search, [&](const CMaterial& m, const std::string& message) {
-        if (m_textureFailed)
-            m_textureFailed(m, message);
-        else
-            result.warnings.push_back(Cp932ToUtf8(m.m_texture) + ": " + message);
-    });
+    result.missingTextures = MissingTexturesMessage(LoadSceneTextures(m_scene, search, first), kMaxTexturesListed);
+}
+
+DocResult CKinoDoc::ReloadMissingTextures()
+{
+    DocResult result;
+    TextureSearch search;
+    search.firstFolders = m_textureFolders;
+    if (!m_pathName.empty()) {
+        const std::size_t slash = m_pathName.find_last_of('/');
+        search.documentFolders.push_back(slash == std::string::npos ? "." : slash == 0 ? "/" : m_pathName.substr(0, slash));
+    }
+    std::size_t before = 0;
+    for (const CMaterial& m : m_scene.m_materials) before += m.m_image ? 1 : 0;
+    result.missingTextures = MissingTexturesMessage(LoadSceneTextures(m_scene, search), kMaxTexturesListed);
+    std::size_t after = 0;
+    for (const CMaterial& m : m_scene.m_materials) after += m.m_image ? 1 : 0;
+    if (after != before) {
+        m_hooks->LoadTextures();
+        UpdateAllViews(kHintLook);
+    }
+    return result;
 }
 
 void CKinoDoc::DeleteSelectedModel()

@@ -30,6 +30,9 @@ struct DocResult {
     // Every warning on one line (a status bar's), led by their count when
     // there are several; empty without warnings.
     std::string WarningSummary() const;
+    // The one message about the textures an open or import could not load
+    // (MissingTexturesMessage); empty when every picture was found.
+    std::string missingTextures;
 };
 
 // What Save does for a document whose file is not a native scene: the
@@ -97,9 +100,10 @@ public:
     // Folders searched for texture files before the program's TEXTURE
     // folder; after it come the document's folder and its TEXTURE folder.
     std::vector<std::string> m_textureFolders;
-    // Told of each texture that cannot be loaded; without it the message
-    // goes into the warnings of the open or import that read the texture.
-    TextureFailureFn m_textureFailed;
+    // Looks again for the pictures of textured materials that have none
+    // (after m_textureFolders changed), beside the document's file as well;
+    // the result's missingTextures names those still missing.
+    DocResult ReloadMissingTextures();
     // Told how far a file being read or written has come (the editor shows
     // it); may be empty. It may throw WorkCancelled: opening, adding models
     // and saving then stop and leave the scene and the files as they were
@@ -195,9 +199,6 @@ private:
     // LoadMQO with the document's progress; a cancelled import takes back
     // every model and material it had added. False when cancelled.
     bool ImportModels(const std::string& path, int parent, DocResult& result);
-    // Decodes the images of textured materials that have none yet, looking
-    // beside `documentPath` as well.
-    void LoadTextures(const std::string& documentPath, DocResult& result);
     // Recomputes every model's in-between frames as part of the newest step
     // (the key frame dialog's recompute).
     void RecomputeAllInto(std::size_t mark);
@@ -205,6 +206,10 @@ private:
     void AfterHistoryStep(unsigned touched);
     // A step for a frame rate the views changed from `before`.
     void RecordFrameRate(float before);
+    // Decodes the images of the textured materials from index `first` on
+    // that have none yet, looking beside `documentPath` as well; what cannot
+    // be loaded becomes the result's one missing-texture message.
+    void LoadTextures(const std::string& documentPath, DocResult& result, std::size_t first = 0);
 
     CKinovela& m_scene;
     CTimeline& m_timeline;

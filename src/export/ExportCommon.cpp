@@ -1,5 +1,7 @@
 #include "export/ExportCommon.h"
 
+#include "common/Paths.h"
+
 #include <set>
 
 namespace kinovela {
@@ -155,9 +157,7 @@ std::string FolderOf(std::string_view path)
 
 std::string FileNameInside(std::string_view name)
 {
-    std::string s(name);
-    for (char& c : s)
-        if (c == '\\') c = '/';
+    const std::string s = NameAsPath(name);
     bool unsafe = !s.empty() && s[0] == '/';
     std::vector<std::string> parts;
     std::size_t start = 0;

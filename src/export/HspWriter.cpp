@@ -1,7 +1,5 @@
 #include "export/HspWriter.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -9,8 +7,8 @@
 #include <unordered_map>
 #include <utility>
 
-#include "common/Paths.h"
 #include "common/TextCodec.h"
+#include "export/ExportFiles.h"
 #include "image/DibStream.h"
 #include "scene/Matrix.h"
 
@@ -159,77 +157,26 @@ void Link(const CKinovela& scene, Layout& l)
     }
 }
 
-// The identity of a file, to tell whether two paths name the same one.
-using FileId = std::pair<dev_t, ino_t>;
-
-bool IdOf(const std::string& path, FileId& id)
+// Each texture's picture, full size, as a BMP beside the model file.
+// False when the disk refuses them.
+bool AddTextures(const CKinovela& scene, ExportFiles& files, ExportResult& result)
 {
-    struct stat st{};
-    if (::stat(path.c_str(), &st) != 0) return false;
-    id = {st.st_dev, st.st_ino};
-    return true;
-}
-
-// Every file the texture search could take for a texture, alpha plane or
-// bump map of the scene: each place it looks, not only the first hit, since
-// an earlier export can leave a file that shadows the one that was loaded.
-// The output folder counts as well, so that a caller that passes no folders
-// still cannot have a texture there replaced by its own copy.
-std::set<FileId> SourceTextures(const CKinovela& scene, const TextureSearch& search, const std::string& folder)
-{
-    auto slash = [](std::string f) {
-        if (!f.empty() && f.back() != '/') f.push_back('/');
-        return f;
-    };
-    std::vector<std::string> places;
-    for (const std::string& f : search.firstFolders) places.push_back(slash(f));
-    places.push_back(ModuleDirectory() + "TEXTURE/");
-    std::vector<std::string> documents = search.documentFolders;
-    documents.push_back(folder.empty() ? "." : folder);
-    for (const std::string& f : documents) {
-        places.push_back(slash(f));
-        places.push_back(slash(f) + "TEXTURE/");
-    }
-    std::set<std::string> names;
-    for (const CMaterial& m : scene.m_materials)
-        for (const std::string* n : {&m.m_texture, &m.m_alphaPlane, &m.m_bump})
-            if (!n->empty()) names.insert(*n);
-    std::set<FileId> ids;
-    for (std::string n : names) {
-        for (char& c : n)
-            if (c == '\\') c = '/';
-        for (const std::string& place : places) {
-            FileId id;
-            if (IdOf(place + n, id)) ids.insert(id);
-        }
-    }
-    return ids;
-}
-
-void WriteTextures(const CKinovela& scene, const std::string& folder, const TextureSearch& search,
-                   ExportResult& result)
-{
-    const std::set<FileId> sources = SourceTextures(scene, search, folder);
     std::set<std::string> written;
     for (const CMaterial& m : scene.m_materials) {
         if (m.m_texture.empty()) continue;
-        const std::string target = folder + FileNameInside(WithoutExtension(m.m_texture) + ".bmp");
-        if (!written.insert(target).second) continue;  // a texture several materials share
-        const std::string shown = Cp932ToUtf8(target);
+        const std::string name = FileNameInside(WithoutExtension(m.m_texture) + ".bmp");
+        if (!written.insert(name).second) continue;  // a texture several materials share
         if (!m.m_image || m.m_image->Empty()) {
-            result.warnings.push_back("texture \"" + Cp932ToUtf8(m.m_texture) + "\" is not loaded; " + shown +
-                                      " not written");
+            result.warnings.push_back("texture \"" + Cp932ToUtf8(m.m_texture) + "\" is not loaded; " +
+                                      files.Folder() + Cp932ToUtf8(name) + " not written");
             continue;
         }
-        FileId id;
-        if (IdOf(target, id) && sources.count(id)) {
-            result.warnings.push_back("texture kept, the BMP would replace a texture file: " + shown);
-            continue;
-        }
-        // SaveBMP only reads the picture, so the shared image is written as
+        // WriteBMP only reads the picture, so the shared image is written as
         // it is instead of through a copy.
-        if (!m.m_image->SaveBMP(target)) result.warnings.push_back("cannot write " + shown);
+        const DibStream& image = *m.m_image;
+        if (!files.AddSide(name, [&image](ByteSink& sink) { image.WriteBMP(sink); }, result)) return false;
     }
+    return true;
 }
 
 void WriteModelFile(ByteSink& sink, const CKinovela& scene, const Layout& l, const std::vector<int>& textureOf,
@@ -409,34 +356,23 @@ ExportResult WriteHspFile(const CKinovela& scene, const CTimeline& t, const std:
         result.warnings.push_back(std::to_string(skipped) +
                                   " faces name vertices their model lacks and have no polygon record");
 
-    WriteTextures(scene, FolderOf(path), o.textures, result);
-
-    // Both files are written out before either replaces anything, so a
-    // failed write leaves the old ones; only a failing rename of the motion
-    // file after the model file's can leave them unmatched (and is reported).
+    // The BMPs, the model file and the motion file are all written out
+    // before any of them replaces anything.
+    ExportFiles files(FolderOf(path), TextureSources(scene, o.textures));
+    if (!AddTextures(scene, files, result)) return result;
     ExportProgress progress(o.progress, scene, o.keyType == 0, t.m_last);
-    PendingFile model, motion;
-    WriteResult w = model.Prepare(
-        path, [&](ByteSink& sink) { WriteModelFile(sink, scene, l, textureOf, materialOf, textureCount, s, progress); },
-        fileSize);
-    if (!w.ok) {
-        result.error = w.error;
+    if (!files.AddMain(
+            path,
+            [&](ByteSink& sink) { WriteModelFile(sink, scene, l, textureOf, materialOf, textureCount, s, progress); },
+            result, fileSize))
         return result;
-    }
-    if (o.keyType == 0) {
-        w = motion.Prepare(MotionPath(path),
-                           [&](ByteSink& sink) { WriteMotionFile(sink, scene, t, l, BaseName(path), s, progress); });
-        if (!w.ok) {
-            result.error = w.error;
-            return result;
-        }
-    }
-    w = model.Commit();
-    if (w.ok && o.keyType == 0) w = motion.Commit();
-    if (!w.ok) {
-        result.error = w.error;
+    // The motion file's name is made, not chosen: a link there is replaced.
+    if (o.keyType == 0 &&
+        !files.AddSide(MotionPath(path).substr(FolderOf(path).size()),
+                       [&](ByteSink& sink) { WriteMotionFile(sink, scene, t, l, BaseName(path), s, progress); }, result,
+                       true))
         return result;
-    }
+    if (!files.Commit(result)) return result;
     progress.Finish();
     result.ok = true;
     return result;

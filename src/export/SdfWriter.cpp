@@ -9,6 +9,8 @@
 #include <filesystem>
 
 #include "common/Paths.h"
+#include "common/TextCodec.h"
+#include "export/ExportFiles.h"
 #include "image/Decoders.h"
 #include "scene/Matrix.h"
 
@@ -70,23 +72,31 @@ CModel Triangulated(const CModel& m)
     return copy;
 }
 
-void WriteTextures(const CKinovela& scene, const std::string& folder, const TextureSearch& search,
-                   ExportResult& result)
+// Each texture's picture in 24 bits with red and blue exchanged, as a TGA
+// beside the description. False when the disk refuses them.
+bool AddTextures(const CKinovela& scene, ExportFiles& files, ExportResult& result)
 {
+    std::set<std::string> written;
     for (const CMaterial& m : scene.m_materials) {
         if (m.m_texture.empty()) continue;
-        const std::string source = FindTextureFile(m.m_texture, search.documentFolders, search.firstFolders);
-        DibStream image;
-        if (source.empty() || !LoadImageFile(source, image)) continue;  // the description still names the TGA
-        const std::string target = folder + FileNameInside(WithExtension(m.m_texture, ".tga"));
-        std::error_code ec;
-        if (std::filesystem::equivalent(source, target, ec)) {
-            result.warnings.push_back("texture not converted, it would replace itself: " + target);
+        const std::string name = FileNameInside(WithExtension(m.m_texture, ".tga"));
+        if (!written.insert(name).second) continue;  // a texture several materials share
+        // The description names the TGA whether or not it can be written.
+        if (!m.m_image || m.m_image->Empty()) {
+            result.warnings.push_back("texture \"" + Cp932ToUtf8(m.m_texture) + "\" is not loaded; " + files.Folder() +
+                                      Cp932ToUtf8(name) + " not written");
             continue;
         }
-        if (!image.ChangeBitDepth(24) || !image.SwapRedBlue() || !SaveTGA(target, image))
-            result.warnings.push_back("cannot write " + target);
+        DibStream image;
+        if (!image.CopyFrom(m.m_image->PackedHeader(), m.m_image->PixelBlock()) || !image.ChangeBitDepth(24) ||
+            !image.SwapRedBlue()) {
+            result.warnings.push_back("cannot convert texture \"" + Cp932ToUtf8(m.m_texture) + "\"; " + files.Folder() +
+                                      Cp932ToUtf8(name) + " not written");
+            continue;
+        }
+        if (!files.AddSide(name, [&image](ByteSink& sink) { WriteTGA(sink, image); }, result)) return false;
     }
+    return true;
 }
 
 void WriteGroup(TextFile& out, const char* nameFormat, const std::string& name, const char* parentFormat,
@@ -250,14 +260,18 @@ ExportResult WriteSdfFile(const CKinovela& scene, const CTimeline& t, const std:
                           const SdfOptions& o, const TextureSearch& textures)
 {
     ExportResult result;
-    WriteTextures(scene, FolderOf(sdfPath), textures, result);
+    // The description is a side file too: its name is fixed, not chosen,
+    // so a link at its place is replaced rather than followed.
+    const std::string folder = FolderOf(sdfPath);
+    ExportFiles files(folder, TextureSources(scene, textures));
+    if (!AddTextures(scene, files, result)) return result;
     const std::vector<std::string> names = ExportNames(scene, o.safeNames);
     const std::size_t count = scene.m_models.size();
     const float s = o.scale;
     const float s2 = 2.0f * s;
     ExportProgress progress(o.progress, scene, o.keyType == 0, t.m_last);
 
-    const WriteResult w = WriteFileAtomically(sdfPath, [&](ByteSink& sink) {
+    const bool prepared = files.AddSide(sdfPath.substr(folder.size()), [&](ByteSink& sink) {
         TextFile out(sink);
         out.Put("\nSDFFile \n{ \n\tVersion\n\t{ \n\t\t1 \n\t} \n\tExportTime \n\t{ \n\t\t\"Thu Jan 11 10:42:35 2001\" \n\t} \n} \n");
 
@@ -329,10 +343,11 @@ ExportResult WriteSdfFile(const CKinovela& scene, const CTimeline& t, const std:
             WriteGroup(out, "\t\"%sPivot2\" /* Name */ \n", name, "\t\"%s\" /* Parent Name */ \n", name, nv);
             WriteGroup(out, "\t\"%sPivot3\" /* Name */ \n", name, "\t\"%sPivot2\" /* Parent Name */ \n", name, pv);
         }
-    });
-    if (w.ok) progress.Finish();
-    result.ok = w.ok;
-    result.error = w.error;
+    }, result, true);
+    if (!prepared) return result;
+    if (!files.Commit(result)) return result;
+    progress.Finish();
+    result.ok = true;
     return result;
 }
 

@@ -2,17 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <set>
 
-#include "common/Paths.h"
+#include "common/TextCodec.h"
+#include "export/ExportFiles.h"
 #include "image/DibStream.h"
 
 namespace kinovela {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // The texture name with its extension replaced by ".bmp" (appended when the
 // last component has none).
@@ -49,12 +47,6 @@ std::string SafeIdentifier(const std::string& name)
     return s;
 }
 
-bool SameFile(const std::string& a, const std::string& b)
-{
-    std::error_code ec;
-    return fs::equivalent(a, b, ec) && !ec;
-}
-
 // A face goes out only with three or four corners that all name a vertex
 // of the model, so every index of a shape points into its own lists.
 bool Writable(const CFace& f, std::size_t vertexCount)
@@ -65,77 +57,45 @@ bool Writable(const CFace& f, std::size_t vertexCount)
     return true;
 }
 
-// A name with folders in it gets them, inside the output folder; the output
-// folder itself is never made (a missing one fails the export).
-void MakeSubfolders(const std::string& folder, const std::string& inside)
+// The 32 x 32 BMP and the copy of every texture, as side files of the
+// world. The copy is of the file the picture was loaded from; a texture
+// whose picture was not loaded has neither. False when the disk refuses
+// them.
+bool AddTextureFiles(const CKinovela& scene, ExportFiles& files, ExportResult& result)
 {
-    const fs::path parent = fs::path(inside).parent_path();
-    std::error_code ec;
-    if (parent.empty() || (!folder.empty() && !fs::is_directory(folder, ec))) return;
-    fs::create_directories(fs::path(folder.empty() ? "." : folder) / parent, ec);
-}
-
-// The 32 x 32 BMP and the copy of every texture, written before the world
-// so that a viewer opening it finds them.
-void WriteTextureFiles(const CKinovela& scene, const std::string& folder, const TextureSearch& search,
-                       ExportResult& result)
-{
-    auto find = [&](const std::string& texture) {
-        return FindTextureFile(texture, search.documentFolders, search.firstFolders);
-    };
-    // Where the output folder is a texture folder, a side file could land
-    // on a picture the scene is made of; none of them is ever replaced.
-    std::vector<std::string> sources;
-    for (const CMaterial& m : scene.m_materials)
-        if (!m.m_texture.empty())
-            if (std::string s = find(m.m_texture); !s.empty()) sources.push_back(std::move(s));
-    auto isSource = [&](const std::string& path) {
-        for (const std::string& s : sources)
-            if (SameFile(path, s)) return true;
-        return false;
-    };
-
     std::set<std::string> done;
     for (const CMaterial& m : scene.m_materials) {
         const std::string& texture = m.m_texture;
         if (texture.empty() || !done.insert(texture).second) continue;  // a second material: the same files
-        std::shared_ptr<DibStream> image;
+        const CMaterial* loaded = nullptr;
         for (const CMaterial& other : scene.m_materials)
             if (other.m_texture == texture && other.m_image && !other.m_image->Empty()) {
-                image = other.m_image;
+                loaded = &other;
                 break;
             }
+        const std::string shown = Cp932ToUtf8(texture);
+        if (!loaded) {
+            result.warnings.push_back("texture " + shown + " was not loaded; its 32 x 32 BMP and copy are not written");
+            continue;
+        }
 
-        const std::string bmp = folder + FileNameInside(BmpName(texture));
-        MakeSubfolders(folder, FileNameInside(BmpName(texture)));
-        if (BmpName(texture) == texture || isSource(bmp)) {
-            result.warnings.push_back(bmp + ": the texture's own picture is kept, not replaced by a 32 x 32 copy");
-        } else if (!image) {
-            result.warnings.push_back("texture " + texture + " was not loaded; " + bmp + " not written");
-        } else {
+        // A texture that is a BMP already is copied as it is: its copy and
+        // its small BMP would be the same file.
+        const std::string bmp = FileNameInside(BmpName(texture));
+        if (BmpName(texture) != texture) {
             DibStream small;
-            if (!small.CopyFrom(image->PackedHeader(), image->PixelBlock()) || !small.Resize(32, 32))
-                result.warnings.push_back("cannot resample texture " + texture + "; " + bmp + " not written");
-            else if (!small.SaveBMP(bmp))
-                result.warnings.push_back("cannot write " + bmp);
+            if (!small.CopyFrom(loaded->m_image->PackedHeader(), loaded->m_image->PixelBlock()) || !small.Resize(32, 32))
+                result.warnings.push_back("cannot resample texture " + shown + "; " + Cp932ToUtf8(bmp) + " not written");
+            else if (!files.AddSide(bmp, [&small](ByteSink& sink) { small.WriteBMP(sink); }, result))
+                return false;
         }
-
-        const std::string source = find(texture);
-        const std::string copy = folder + FileNameInside(texture);
-        if (source.empty()) {
-            result.warnings.push_back("texture not found, not copied: " + texture);
+        if (loaded->m_imagePath.empty()) {
+            result.warnings.push_back("texture " + shown + " has no file to copy");
             continue;
         }
-        if (SameFile(copy, source)) {
-            result.warnings.push_back("texture " + texture + " is already in the output folder; not copied");
-            continue;
-        }
-        std::error_code ec;
-        if (fs::exists(copy, ec)) continue;  // an existing file is never replaced
-        MakeSubfolders(folder, FileNameInside(texture));
-        fs::copy_file(source, copy, ec);
-        if (ec) result.warnings.push_back("cannot copy texture " + texture + ": " + ec.message());
+        if (!files.AddCopy(FileNameInside(texture), loaded->m_imagePath, result)) return false;
     }
+    return true;
 }
 
 void WriteIndices(TextFile& out, const std::vector<int>& corners)
@@ -305,7 +265,9 @@ ExportResult WriteVrmlFile(const CKinovela& scene, const CTimeline& t, const std
                            const VrmlOptions& o, const TextureSearch& textures)
 {
     ExportResult result;
-    WriteTextureFiles(scene, FolderOf(path), textures, result);
+    // The world and its side files are put in place together (the side
+    // files first, so that a viewer opening the world finds them).
+    ExportFiles files(FolderOf(path), TextureSources(scene, textures));
 
     const std::vector<std::string> names = ExportNames(scene, o.safeNames);
     const std::string world = o.safeNames ? SafeIdentifier(BaseName(path)) : BaseName(path);
@@ -314,7 +276,7 @@ ExportResult WriteVrmlFile(const CKinovela& scene, const CTimeline& t, const std
     const int last = std::max(t.m_last, 0);
     ExportProgress progress(o.progress, scene, o.keyType == 0, last);
 
-    const WriteResult w = WriteFileAtomically(path, [&](ByteSink& sink) {
+    const bool prepared = files.AddMain(path, [&](ByteSink& sink) {
         TextFile out(sink);
         out.Put("#VRML V2.0 utf8\n\n");
         WriteProductLines(out, "# ");
@@ -368,10 +330,11 @@ ExportResult WriteVrmlFile(const CKinovela& scene, const CTimeline& t, const std
                 progress.AnimationDone(static_cast<std::size_t>(e.model));
             }
         }
-    });
-    if (w.ok) progress.Finish();
-    result.ok = w.ok;
-    result.error = w.error;
+    }, result);
+    if (!prepared || !AddTextureFiles(scene, files, result)) return result;
+    if (!files.Commit(result)) return result;
+    progress.Finish();
+    result.ok = true;
     return result;
 }
 

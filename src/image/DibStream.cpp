@@ -380,30 +380,34 @@ std::uint32_t DibStream::PixelARGB(int x, int y) const
     }
 }
 
-bool DibStream::SaveBMP(const std::string& path) const
+bool DibStream::WriteBMP(ByteSink& sink) const
 {
     if (Empty()) return false;
     const std::size_t palette = 4 * static_cast<std::size_t>(ColourCount());
     const std::size_t offset = 14 + kInfoHeaderSize + palette;
     const std::size_t stride = Stride();
     const int height = Height();
-    const WriteResult w = WriteFileAtomically(path, [&](ByteSink& sink) {
-        std::uint8_t head[14 + kInfoHeaderSize] = {};
-        PutU16(head, 0x4D42);
-        PutU32(head + 2, static_cast<std::uint32_t>(ImageSize() + offset));
-        PutU32(head + 10, static_cast<std::uint32_t>(offset));
-        std::memcpy(head + 14, m_header.data(), kInfoHeaderSize);
-        PutU32(head + 14 + kHeight, static_cast<std::uint32_t>(height));
-        PutU32(head + 14 + kImageSize, static_cast<std::uint32_t>(stride * static_cast<std::size_t>(height)));
-        sink.Write(reinterpret_cast<const char*>(head), sizeof head);
-        sink.Write(reinterpret_cast<const char*>(Palette()), palette);
-        if (IsBottomUp()) {
-            sink.Write(reinterpret_cast<const char*>(Bits()), ImageSize());
-        } else {
-            for (int y = height - 1; y >= 0; --y) sink.Write(reinterpret_cast<const char*>(RowPointer(y)), stride);
-        }
-    });
-    return w.ok;
+    std::uint8_t head[14 + kInfoHeaderSize] = {};
+    PutU16(head, 0x4D42);
+    PutU32(head + 2, static_cast<std::uint32_t>(ImageSize() + offset));
+    PutU32(head + 10, static_cast<std::uint32_t>(offset));
+    std::memcpy(head + 14, m_header.data(), kInfoHeaderSize);
+    PutU32(head + 14 + kHeight, static_cast<std::uint32_t>(height));
+    PutU32(head + 14 + kImageSize, static_cast<std::uint32_t>(stride * static_cast<std::size_t>(height)));
+    sink.Write(reinterpret_cast<const char*>(head), sizeof head);
+    sink.Write(reinterpret_cast<const char*>(Palette()), palette);
+    if (IsBottomUp()) {
+        sink.Write(reinterpret_cast<const char*>(Bits()), ImageSize());
+    } else {
+        for (int y = height - 1; y >= 0; --y) sink.Write(reinterpret_cast<const char*>(RowPointer(y)), stride);
+    }
+    return true;
+}
+
+bool DibStream::SaveBMP(const std::string& path) const
+{
+    if (Empty()) return false;
+    return WriteFileAtomically(path, [&](ByteSink& sink) { WriteBMP(sink); }).ok;
 }
 
 }  // namespace kinovela

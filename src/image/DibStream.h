@@ -41,6 +41,8 @@ std::size_t DibStride(std::int64_t width, int bitCount);
 // Whether a picture of this size is within the limits above.
 bool ImageSizeAllowed(std::int64_t width, std::int64_t height);
 
+class ByteSink;
+
 class DibStream {
 public:
     DibStream() = default;
@@ -68,6 +70,9 @@ public:
     bool Resize(int newWidth, int newHeight);
     std::uint32_t PixelARGB(int x, int y) const;
     bool SaveBMP(const std::string& path) const;
+    // The BMP file's bytes (always bottom-up) into `sink`; false for an
+    // empty image.
+    bool WriteBMP(ByteSink& sink) const;
 
     bool Empty() const { return !m_header || !m_pixels; }
     int Width() const;

@@ -53,6 +53,7 @@ constexpr std::array kTexts{
                 "スムーズ・シェーディング"},
     CommandText{ID_CAMERA_RESET, "ｶﾒﾗの初期化(&I)\tAlt+W", "カメラを初期位置に戻します", "カメラの初期化"},
     CommandText{ID_BACKGROUND, "背景色(&C)\tAlt+N", "3D ビューの背景色を選びます", "背景色"},
+    CommandText{ID_TEXTURE_FOLDERS, "ﾃｸｽﾁｬ ﾌｫﾙﾀﾞ(&T)...", "テクスチャの画像を探すフォルダを設定します", "テクスチャ フォルダ"},
     CommandText{ID_DELETE_REGISTRY, "ﾚｼﾞｽﾄﾘの削除(&U)", "保存された設定を削除します", "設定の削除"},
     CommandText{ID_ENGLISH, "English(&E)\tAlt+L", "表示言語を英語に切り替えます", "English"},
     CommandText{ID_RENDER_OPENGL, "OpenGL(&O)\tAlt+K", "OpenGL で描画します", "OpenGL"},

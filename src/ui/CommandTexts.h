@@ -24,6 +24,8 @@ enum FrameCommandId : int {
     ID_ENGLISH = 32817,
     ID_NEXT_PANE = 57680,
     ID_PREV_PANE = 57681,
+    // Beyond the document's ids (32850 and on, CommandIds.h).
+    ID_TEXTURE_FOLDERS = 32860,
 };
 
 struct CommandText {

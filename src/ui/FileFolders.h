@@ -7,11 +7,9 @@
 
 #include <QString>
 
-namespace kinovela::ui {
+#include "ui/Settings.h"
 
-// The settings that hold the last folder: organisation and application.
-inline constexpr const char* kSettingsOrganisation = "Kinovela Application";
-inline constexpr const char* kSettingsApplication = "Kino";
+namespace kinovela::ui {
 
 // `documentPath`: the document's file, empty when it has none.
 QString DialogStartFolder(const QString& documentPath);

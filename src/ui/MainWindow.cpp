@@ -31,6 +31,7 @@
 #include "ui/Dialogs.h"
 #include "ui/FileFolders.h"
 #include "ui/TextKeys.h"
+#include "ui/TextureFolders.h"
 #include "ui/ToolIcons.h"
 
 namespace kinovela::ui {
@@ -49,12 +50,12 @@ constexpr const char* kAutoKeySetting = "Editing/AutoKey";
 
 QVariant ReadSetting(const char* key, const QVariant& fallback)
 {
-    return QSettings("Kinovela Application", "Kino").value(key, fallback);
+    return QSettings(kSettingsOrganisation, kSettingsApplication).value(key, fallback);
 }
 
 void WriteSetting(const char* key, const QVariant& value)
 {
-    QSettings("Kinovela Application", "Kino").setValue(key, value);
+    QSettings(kSettingsOrganisation, kSettingsApplication).setValue(key, value);
 }
 
 // The extension of a type entry's first pattern: "DirectXファイル(*.x)" gives
@@ -150,6 +151,22 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
                              file.isEmpty() ? DialogStartFolder(file) : file);
     };
     m_showMessage = [this](const QString& text) { QMessageBox::warning(this, "Kinovela", text); };
+    m_askYesNo = [this](const QString& text) {
+        return QMessageBox::question(this, "Kinovela", text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
+               QMessageBox::Yes;
+    };
+    m_editTextureFolders = [this](QStringList& folders) {
+        CDlgTextureFolders dialog(folders, this);
+        if (dialog.exec() != QDialog::Accepted) return false;
+        folders = dialog.Folders();
+        return true;
+    };
+    {
+        // Extra texture folders of the user's, searched before the
+        // program's own.
+        QSettings settings(kSettingsOrganisation, kSettingsApplication);
+        doc.m_textureFolders = ToPaths(ReadTextureFolders(settings));
+    }
     m_askToSave = [this](const QString& text) {
         return QMessageBox::question(this, "Kinovela", text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     };
@@ -161,10 +178,6 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
     SelectOpenGL();
 
     doc.SetSaveAsHandler(&m_saveAs);
-    // Textures are loaded during work, so the message waits for its end.
-    doc.m_textureFailed = [this](const CMaterial& m, const std::string& message) {
-        ShowMessage(Cp932ToUtf8(m.m_texture) + "\n" + message);
-    };
     // Long reads and writes show how far they are; the dialog appears only
     // when the work takes a while. Its Cancel stops the work by throwing
     // WorkCancelled out of the reader or writer.
@@ -242,7 +255,6 @@ MainWindow::~MainWindow()
 {
     m_controlBar->Detach();
     m_doc.RemoveView(&m_hints);
-    m_doc.m_textureFailed = nullptr;
     m_doc.m_progress = nullptr;
     m_doc.SetSaveAsHandler(nullptr);
 }
@@ -340,6 +352,7 @@ void MainWindow::CreateActions()
     Add(ID_SMOOTH, [&d] { d.OnSmooth(); }, true);
     Add(ID_CAMERA_RESET, [&d] { d.OnCameraReset(); });
     Add(ID_BACKGROUND, [this] { OnBackground(); });
+    Add(ID_TEXTURE_FOLDERS, [this] { OnTextureFolders(); });
     // Settings storage and the English resources come with the start-up
     // work; until then their items are shown but cannot be chosen.
     Add(ID_DELETE_REGISTRY, [] {})->setEnabled(false);
@@ -413,7 +426,8 @@ void MainWindow::CreateMenus()
     menu("制御(&C)", {ID_PLAY, ID_STOP, ID_NEXT_FRAME, ID_PREV_FRAME, ID_NEXT_KEY, ID_PREV_KEY, ID_FIRST_FRAME,
                       ID_LAST_FRAME, 0, ID_KEY_DIALOG, ID_KEY_ADD, ID_KEY_ADD_ALL, ID_KEY_DELETE, ID_KEY_DELETE_ALL,
                       ID_AUTO_KEY, 0, ID_INSERT_FRAMES, ID_DELETE_FRAMES});
-    menu("設定(&S)", {ID_SMOOTH, ID_CAMERA_RESET, ID_BACKGROUND, 0, ID_DELETE_REGISTRY, 0, ID_ENGLISH});
+    menu("設定(&S)", {ID_SMOOTH, ID_CAMERA_RESET, ID_BACKGROUND, ID_TEXTURE_FOLDERS, 0, ID_DELETE_REGISTRY, 0,
+                      ID_ENGLISH});
     menu("表示(&V)", {ID_RENDER_OPENGL, ID_RENDER_DIRECTX, 0, ID_FRAME_ALL, ID_FRAME_SELECTED, 0, ID_VIEW_TOOLBAR,
                       ID_VIEW_CONTROL_TOOLBAR, ID_VIEW_STATUS_BAR});
     menu("ﾍﾙﾌﾟ(&H)", {ID_HELP_INDEX, 0, ID_HOME_PAGE, 0, ID_APP_ABOUT});
@@ -523,6 +537,9 @@ void MainWindow::ShowResult(const DocResult& r)
     // Stopped by the user: nothing happened, and nothing to say.
     if (r.cancelled) return;
     if ((!r.ok || !r.message.empty()) && !r.shown) ShowMessage(r.message);
+    // The textures an open could not load: one box for all of them, shown
+    // once the file has been taken in.
+    if (!r.missingTextures.empty()) ShowMessage(r.missingTextures);
     // One line for all of them: one message each would leave only the last.
     if (!r.warnings.empty()) statusBar()->showMessage(QString::fromStdString(r.WarningSummary()), 20000);
 }
@@ -536,6 +553,8 @@ void MainWindow::ShowMessage(const std::string& text)
         m_collected << message;
     }
 }
+
+bool MainWindow::AskYesNo(const std::string& question) { return m_askYesNo(QString::fromStdString(question)); }
 
 bool MainWindow::SaveModified()
 {
@@ -703,6 +722,21 @@ void MainWindow::OnBackground()
     if (!chosen.isValid()) return;
     m_doc.OnBackground(static_cast<std::uint32_t>(chosen.red()) | static_cast<std::uint32_t>(chosen.green()) << 8 |
                        static_cast<std::uint32_t>(chosen.blue()) << 16);
+}
+
+void MainWindow::OnTextureFolders()
+{
+    QStringList folders = FromPaths(m_doc.m_textureFolders);
+    if (!m_editTextureFolders(folders)) return;
+    {
+        QSettings settings(kSettingsOrganisation, kSettingsApplication);
+        WriteTextureFolders(settings, folders);
+    }
+    m_doc.m_textureFolders = ToPaths(folders);
+    // Pictures that were missing may be found in the new folders.
+    const DocResult r = m_doc.ReloadMissingTextures();
+    m_view->update();
+    ShowResult(r);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* e)

@@ -82,6 +82,7 @@ public:
     std::optional<std::string> ChooseSavePath() override;
     bool EditOptions(ExportOptions& options, const std::string& title) override;
     void ShowMessage(const std::string& text) override;
+    bool AskYesNo(const std::string& question) override;
 
     // The file dialogs, replaceable so that tests need no modal loop.
     std::function<QString()> m_chooseOpenPath;
@@ -90,6 +91,10 @@ public:
     std::function<int(const QString&)> m_askToSave;
     // A message box.
     std::function<void(const QString&)> m_showMessage;
+    // A question whose default answer is yes; true for yes.
+    std::function<bool(const QString&)> m_askYesNo;
+    // The texture folders dialog: edits the list, false for Cancel.
+    std::function<bool(QStringList&)> m_editTextureFolders;
     // Whether the view made its Direct3D preview (the software device).
     bool m_direct3DAvailable = false;
 
@@ -142,6 +147,7 @@ private:
     void OnBackground();
     // Frame all or frame selected, for the 3D view's shape.
     void FrameView(bool selectedOnly);
+    void OnTextureFolders();
 
     CKinoDoc& m_doc;
     ExportOptionsTable& m_options;

@@ -111,14 +111,31 @@ class CliTest(unittest.TestCase):
         self.assertEqual(doc["materials"][0]["image"], {"width": 64, "height": 64, "bits": 24})
         self.assertIsNone(doc["materials"][1]["image"])
 
-        # Without it the texture is missing: the user is told, and the
-        # material loses its texture name, as the editor does.
+        # Without it the picture is missing: the user is told once, with
+        # every folder searched, and the scene keeps its texture name, so
+        # the file written is the one that was read.
         c = self.path("c.kvl")
         code, _, err = run("convert", a, c)
         self.assertEqual(code, 0)
-        self.assertIn('texture "robot_panel.bmp": ファイルが見つからないか、この画像ファイルには対応していません！', err)
+        self.assertEqual(err.count("kinovela-cli: warning:"), 1, err)
+        self.assertIn("warning: ファイルが見つからないか、この画像ファイルには対応していません！\n\n"
+                      "  robot_panel.bmp\n\n探したフォルダ:\n", err)
+        self.assertIn("\n  %s\n  %s\n" % (self.tmp, os.path.join(self.tmp, "TEXTURE")), err)
+        with open(a, "rb") as fa, open(c, "rb") as fc:
+            self.assertEqual(fa.read(), fc.read())
         code, out, _ = run("info", "--json", c)
-        self.assertEqual(json.loads(out)["materials"][0]["texture"], "")
+        self.assertEqual(json.loads(out)["materials"][0]["texture"], "robot_panel.bmp")
+        self.assertIsNone(json.loads(out)["materials"][0]["image"])
+        # KINOVELA_TEXTURE_PATH names folders to search as well (after those
+        # of --texture-dir); empty entries are ignored.
+        env = dict(os.environ, KINOVELA_TEXTURE_PATH=":%s:" % textures)
+        code, out, err = run("info", "--json", c, env=env)
+        self.assertEqual((code, err), (0, ""))
+        self.assertEqual(json.loads(out)["materials"][0]["image"], {"width": 64, "height": 64, "bits": 24})
+        env = dict(os.environ, KINOVELA_TEXTURE_PATH=self.tmp)
+        code, out, _ = run("--texture-dir", os.path.join(self.tmp, "none"), "info", c, env=env)
+        self.assertIn("探したフォルダ:\n  %s\n  %s\n" % (os.path.join(self.tmp, "none"), self.tmp), out)
+        self.assertIn('tex "robot_panel.bmp" (not loaded)', out)
         os.remove(c)
         self.assertEqual(sorted(os.listdir(self.tmp)), ["a.kvl", "b.kvl"], "no temporary files are left")
 
@@ -293,6 +310,30 @@ class CliTest(unittest.TestCase):
         self.assertEqual(code, 1)
         self.assertIn(":3: the .k3d format always writes matrix keys", err)
         self.assertFalse(os.path.exists(self.path("c.x")), "a failed script exports nothing")
+
+    def test_script_exports_copy_the_textures_found_beside_the_scene(self):
+        # The scene and its picture lie in one folder, the script in another.
+        scene = self.path("scene")
+        os.makedirs(scene)
+        shutil.copy(self.sample, scene)
+        shutil.copy(os.path.join(SOURCE, "samples", "TEXTURE", "robot_panel.bmp"), scene)
+        os.makedirs(self.path("scripts/out"))
+        script = self.path("scripts/e.kvs")
+        with open(script, "w", encoding="utf-8") as f:
+            f.write("open ../scene/robot_arm.mqo\nexport out/arm.wrl\nexport out/arm.k3d\nsave ../scene/arm.kvl\n")
+        code, _, err = run("run", script)
+        self.assertEqual((code, err), (0, ""))
+        with open(script, "w", encoding="utf-8") as f:
+            f.write("open ../scene/arm.kvl\nexport out/again.wrl\n")
+        code, _, err = run("run", script)
+        self.assertEqual((code, err), (0, ""))
+        with open(os.path.join(scene, "robot_panel.bmp"), "rb") as f:
+            picture = f.read()
+        with open(self.path("scripts/out/robot_panel.bmp"), "rb") as f:
+            self.assertEqual(f.read(), picture, "the copy is of the picture that was loaded")
+        with open(self.path("scripts/out/arm.wrl"), "rb") as f:
+            self.assertIn(b'"robot_panel.bmp"', f.read())
+        self.assertTrue(os.path.exists(self.path("scripts/out/again.wrl")))
 
     def test_closed_stdout_is_a_failure_not_a_signal(self):
         # Far more output than a pipe holds, so the write must fail.

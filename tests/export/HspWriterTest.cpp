@@ -176,10 +176,11 @@ TEST_F(Hsp, TexturesStayInTheFolderAndSourcesAreKept)
     ASSERT_EQ(r.warnings.size(), 1u);
 
     // The texture already is the BMP the export would write: it stays,
-    // whether or not the caller says where the textures came from.
+    // whether or not the caller says where else textures are looked for.
     test::WriteFile(dir.File("out/t.bmp"), "original");
     scene.m_materials[2].m_texture = "t.bmp";
     scene.m_materials[2].m_image = Picture();
+    scene.m_materials[2].m_imagePath = dir.File("out/t.bmp");
     for (bool told : {true, false}) {
         options.textures.documentFolders = told ? std::vector<std::string>{dir.File("out")} : std::vector<std::string>{};
         r = Export("out/a.mx");

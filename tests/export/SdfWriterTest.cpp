@@ -166,9 +166,10 @@ TEST_F(Sdf, QuadsBecomeTwoTrianglesWithTheirCoordinates)
         uvs += std::string("\t\t\t\tPoint2 \r\n\t\t\t\t{ \r\n\t\t\t\t\t") + p + " \r\n\t\t\t\t} \r\n";
     EXPECT_NE(s.find("TexCoords[6] \r\n\t\t\t{ \r\n" + uvs + "\t\t\t} /* TexCoords  */"), std::string::npos);
     EXPECT_NE(s.find("\t\t\t\t\t\t\t\t\"skin.tga\" \r\n"), std::string::npos);
-    // The picture could not be found: no TGA, and no complaint.
+    // The picture was not loaded: no TGA, and the user is told.
     EXPECT_FALSE(std::filesystem::exists(dir.File("skin.tga")));
-    EXPECT_TRUE(warnings.empty());
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("\"skin.png\" is not loaded"), std::string::npos) << warnings[0];
 
     o.textureCoords = false;
     EXPECT_EQ(Count(Write(o), "Point2"), 0u);
@@ -275,6 +276,7 @@ TEST_F(Sdf, CameraLightMaterialsAndTextures)
     std::filesystem::copy_file(dir.File("doc/skin.bmp"), dir.File("doc/sub/skin.bmp"));
     search.documentFolders = {dir.File("doc/sub/x")};
     std::filesystem::create_directories(dir.Path() / "doc" / "sub" / "x");
+    EXPECT_TRUE(LoadSceneTextures(scene, search).Empty());
     Write();
     // "..\skin.bmp" from doc/sub/x is doc/sub/skin.bmp; the TGA stays in the output folder.
     DibStream tga;

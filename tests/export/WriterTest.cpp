@@ -268,16 +268,17 @@ TEST_F(Writers, Kino3DPackage)
     ASSERT_TRUE(r.ok) << r.error;
     const std::string list = test::ReadFile(folder + "/s.k3d");
     EXPECT_EQ(list.rfind("3\r\n61\r\nplain.x\r\n", 0), 0u);
-    EXPECT_NE(list.find("\r\nescape.x\r\n"), std::string::npos) << "a name never leads out of the folder";
-    EXPECT_EQ(Count(list, "plain.x\r\n"), 2u) << "duplicate names are both listed";
+    EXPECT_NE(list.find("\r\n.._escape.x\r\n"), std::string::npos) << "a name never leads out of the folder";
+    EXPECT_NE(list.find("\r\nplain_2.x\r\n"), std::string::npos) << "a duplicate name gets a file of its own";
     EXPECT_EQ(Count(list, "\r\n") - 5, 3u * 61u);
-    EXPECT_TRUE(std::filesystem::exists(folder + "/escape.x"));
+    EXPECT_TRUE(std::filesystem::exists(folder + "/.._escape.x"));
+    EXPECT_TRUE(std::filesystem::exists(folder + "/plain_2.x"));
     EXPECT_FALSE(std::filesystem::exists(dir.File("escape.x")));
     const std::string model = test::ReadFile(folder + "/plain.x");
     EXPECT_NE(model.find("Frame plain {\r\n\t\tMesh Mesh_plain {"), std::string::npos);
     EXPECT_EQ(Count(model, "template Animation"), 0u);
     EXPECT_EQ(Count(model, "template "), 19u);
-    EXPECT_FALSE(r.warnings.empty()) << "the texture a.bmp is nowhere to be found";
+    EXPECT_FALSE(r.warnings.empty()) << "the texture a.bmp was not loaded";
 
     EXPECT_EQ(FileNameInside("/etc/passwd"), "passwd");
     EXPECT_EQ(FileNameInside("sub\\tex.bmp"), "sub/tex.bmp");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -218,6 +219,8 @@ int main(int argc, char** argv)
     // The window's own file dialogs, as Qt draws them, so tests can type
     // into them (a desktop's native dialog would be another process).
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    // Settings go to a test folder, never the user's own.
+    QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     // The window keeps settings (the file dialogs' last folder): never the
     // user's own.

@@ -178,7 +178,7 @@ TEST(RenderAgreement, Sample)
     ASSERT_TRUE(LoadMQO(scene, t, folder + "/robot_arm.mqo", kNoModel).ok);
     TextureSearch search;
     search.documentFolders.push_back(folder);
-    LoadSceneTextures(scene, search, [](const CMaterial&, const std::string& m) { ADD_FAILURE() << m; });
+    { const TextureReport r = LoadSceneTextures(scene, search); EXPECT_TRUE(r.Empty()) << MissingTexturesMessage(r); }
     ExpectAgreement(scene, t, "sample");
 }
 
@@ -210,7 +210,7 @@ TEST(RenderAgreement, TexturedFloorAndBox)
     ASSERT_TRUE(test::ImportText(scene, t, doc).ok);
     TextureSearch search;
     search.documentFolders.push_back(dir.Path().string());
-    LoadSceneTextures(scene, search, [](const CMaterial&, const std::string& m) { ADD_FAILURE() << m; });
+    { const TextureReport r = LoadSceneTextures(scene, search); EXPECT_TRUE(r.Empty()) << MissingTexturesMessage(r); }
     ASSERT_TRUE(scene.m_materials[0].m_image);
     scene.m_models[1].m_frames[0].m_rotation = {0, 30, 0};
     ExpectAgreement(scene, t, "textured");

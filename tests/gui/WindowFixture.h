@@ -22,6 +22,10 @@ protected:
         clock.start();
         window = std::make_unique<ui::MainWindow>(doc, meter, options);
         window->m_showMessage = [this](const QString& text) { messages << text; };
+        window->m_askYesNo = [this](const QString& text) {
+            questions << text;
+            return false;
+        };
         window->resize(1200, 800);
         window->show();
         window->activateWindow();
@@ -43,6 +47,7 @@ protected:
     FrameRateMeter meter{[this] { return static_cast<std::uint32_t>(clock.elapsed()); }};
     std::unique_ptr<ui::MainWindow> window;
     QStringList messages;  // what the window would have shown in message boxes
+    QStringList questions;  // the yes-or-no questions it asked, answered no
 };
 
 }  // namespace kinovela::test

@@ -409,27 +409,27 @@ TEST(Textures, LoadingLooksInTheDocumentFolderAndReportsFailures)
     scene.m_materials.resize(3);
     scene.m_materials[0].m_texture = "wall.bmp";
     scene.m_materials[1].m_texture = "gone.png";
-    std::vector<std::string> reported;
-    const TextureFailureFn failed = [&](const CMaterial& m, const std::string& message) {
-        reported.push_back(m.m_texture + ": " + message);
-    };
     TextureSearch search;
     search.documentFolders = {dir.File("doc")};
-    LoadSceneTextures(scene, search, failed);
+    const TextureReport report = LoadSceneTextures(scene, search);
     ASSERT_NE(scene.m_materials[0].m_image, nullptr);
     EXPECT_EQ(scene.m_materials[0].m_image->BitCount(), 24);  // converted from 8 bits
     EXPECT_EQ(scene.m_materials[0].m_image->Width(), 4);
-    EXPECT_EQ(scene.m_materials[1].m_texture, "");
+    EXPECT_EQ(scene.m_materials[0].m_imagePath, dir.File("doc/TEXTURE/wall.bmp"));
+    EXPECT_EQ(scene.m_materials[1].m_texture, "gone.png") << "a missing picture keeps its name";
     EXPECT_EQ(scene.m_materials[1].m_image, nullptr);
     EXPECT_EQ(scene.m_materials[2].m_image, nullptr);
-    ASSERT_EQ(reported.size(), 1u);
-    EXPECT_EQ(reported[0], std::string("gone.png: ") + kTextureLoadFailedMessage);
+    ASSERT_EQ(report.missing.size(), 1u);
+    EXPECT_EQ(report.missing[0].name, "gone.png");
+    EXPECT_EQ(report.missing[0].file, "");
+    EXPECT_EQ(report.folders, (std::vector<std::string>{ModuleDirectory() + "TEXTURE", dir.File("doc"),
+                                                         dir.File("doc/TEXTURE")}));
 
     // A folder of the user's choice comes first; a 32-bit picture stays 32.
     CMaterial m;
     m.m_texture = "wall.bmp";
     search.firstFolders = {dir.File("mine")};
-    ASSERT_TRUE(LoadMaterialTexture(m, search, failed));
+    ASSERT_TRUE(LoadMaterialTexture(m, search));
     EXPECT_EQ(m.m_image->Width(), 8);
     EXPECT_EQ(m.m_image->BitCount(), 32);
     const CMaterial copy = m;  // copies share the decoded picture
@@ -439,6 +439,11 @@ TEST(Textures, LoadingLooksInTheDocumentFolderAndReportsFailures)
     std::filesystem::create_directories(dir.Path() / "sub");
     std::filesystem::copy_file(dir.File("mine/wall.bmp"), dir.File("sub/wall.bmp"));
     EXPECT_EQ(FindTextureFile("sub\\wall.bmp", {dir.Path().string()}), dir.Path().string() + "/sub/wall.bmp");
+    // The second byte of a double-byte character is no folder separator:
+    // "ソ" is 0x83 0x5C.
+    EXPECT_EQ(NameAsPath("sub\\\x83\\.bmp"), "sub/\x83\\.bmp");
+    EXPECT_EQ(NameAsPath("a\\b\\"), "a/b/");
+    EXPECT_EQ(SplitFolderList(":/a/b::c:"), (std::vector<std::string>{"/a/b", "c"}));
 }
 
 }  // namespace

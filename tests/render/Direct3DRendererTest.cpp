@@ -36,7 +36,7 @@ protected:
         ASSERT_TRUE(test::ImportText(scene, t, test::Mqo("Material " + std::to_string(std::count(materials.begin(), materials.end(), '\n')) + " {\n" + materials + "}\n" + objects)).ok);
         TextureSearch search;
         search.documentFolders.push_back(dir.Path().string());
-        LoadSceneTextures(scene, search, [](const CMaterial&, const std::string& m) { ADD_FAILURE() << m; });
+        { const TextureReport r = LoadSceneTextures(scene, search); EXPECT_TRUE(r.Empty()) << MissingTexturesMessage(r); }
         scene.m_camera[0].m_rotation = {0, 0, 0};
     }
 

@@ -1,0 +1,63 @@
+#include "document/TextureCopies.h"
+
+#include <set>
+
+#include "common/Paths.h"
+#include "common/TextCodec.h"
+#include "document/DocumentMessages.h"
+#include "export/ExportFiles.h"
+
+namespace kinovela {
+
+namespace {
+
+std::string WithSlash(std::string folder)
+{
+    if (folder.empty()) return "./";
+    if (folder.back() != '/') folder.push_back('/');
+    return folder;
+}
+
+}  // namespace
+
+std::vector<TextureCopy> TexturesLeftBehind(const CKinovela& scene, const std::string& folder,
+                                            const std::vector<std::string>& firstFolders)
+{
+    std::vector<TextureCopy> copies;
+    std::set<std::string> seen;
+    for (const CMaterial& m : scene.m_materials) {
+        if (m.m_texture.empty() || m.m_imagePath.empty() || !seen.insert(m.m_texture).second) continue;
+        if (FileNameInside(m.m_texture) != NameAsPath(m.m_texture)) continue;
+        if (FindTextureFile(m.m_texture, {folder.empty() ? "." : folder}, firstFolders).empty())
+            copies.push_back({m.m_texture, m.m_imagePath});
+    }
+    return copies;
+}
+
+std::string CopyTexturesQuestion(const std::vector<TextureCopy>& copies, const std::string& folder)
+{
+    std::string text = std::string(msg::kTexturesLeftBehind) + "\n\n";
+    for (const TextureCopy& c : copies) text += "  " + Cp932ToUtf8(c.name) + "\n";
+    return text + "\n" + msg::kCopyTexturesInto + "\n  " + WithSlash(folder) + "TEXTURE";
+}
+
+std::string CopyTexturesInto(const std::vector<TextureCopy>& copies, const std::string& folder)
+{
+    ExportFiles files(WithSlash(folder));
+    ExportResult result;
+    bool refused = false;
+    for (const TextureCopy& c : copies)
+        if (!files.AddCopy("TEXTURE/" + FileNameInside(c.name), c.source, result)) {
+            refused = true;
+            break;
+        }
+    if (!refused) files.Commit(result);
+    std::vector<std::string> problems = result.warnings;
+    if (!result.error.empty()) problems.push_back(result.error);
+    if (problems.empty()) return {};
+    std::string text = msg::kTextureCopyProblems;
+    for (const std::string& p : problems) text += "\n  " + p;
+    return text;
+}
+
+}  // namespace kinovela
