@@ -9,26 +9,19 @@
 
 #include <png.h>
 
+#include "image/PngOutput.h"
+
 namespace kinovela {
 
 namespace {
 
-[[noreturn]] void PngWriteError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-void PngWriteWarning(png_structp, png_const_charp) {}
-
-void AppendToString(png_structp png, png_bytep data, png_size_t size)
-{
-    auto* out = static_cast<std::string*>(png_get_io_ptr(png));
-    out->append(reinterpret_cast<const char*>(data), size);
-}
-
-void NoFlush(png_structp) {}
+using namespace png_output;
 
 // Rows are handed over top first, as blue-green-red(-alpha) pixels that
 // libpng swaps to the file's order.
 bool WriteRows(const DibStream& image, const std::vector<const std::uint8_t*>& rows, std::string& out)
 {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngWriteError, PngWriteWarning);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, Error, Warning);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
     if (!info || setjmp(png_jmpbuf(png))) {

@@ -3,29 +3,17 @@
 #include "image/PngWriter.h"
 
 #include <csetjmp>
-#include <new>
 #include <vector>
 
 #include <png.h>
+
+#include "image/PngOutput.h"
 
 namespace kinovela {
 
 namespace {
 
-[[noreturn]] void WriteError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-void WriteWarning(png_structp, png_const_charp) {}
-
-void Append(png_structp png, png_bytep data, png_size_t size)
-{
-    auto* out = static_cast<std::string*>(png_get_io_ptr(png));
-    try {
-        out->append(reinterpret_cast<const char*>(data), size);
-    } catch (const std::bad_alloc&) {
-        png_error(png, "out of memory");
-    }
-}
-
-void NoFlush(png_structp) {}
+using namespace png_output;
 
 bool EncodeRows(png_structp png, png_infop info, int width, int height, const std::uint32_t* pixels,
                 std::uint8_t* row)
@@ -65,14 +53,14 @@ bool EncodePng(int width, int height, const std::uint32_t* pixels, std::string& 
     } catch (const std::bad_alloc&) {
         return false;
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, WriteError, WriteWarning);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, Error, Warning);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
         return false;
     }
-    png_set_write_fn(png, &out, Append, NoFlush);
+    png_set_write_fn(png, &out, AppendToString, NoFlush);
     const bool ok = EncodeRows(png, info, width, height, pixels, row.data());
     png_destroy_write_struct(&png, &info);
     return ok;

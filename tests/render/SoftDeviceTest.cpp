@@ -338,8 +338,8 @@ TEST(SoftDevice, DirectionalLightAsFixedFunctionDirect3D)
     // vector is the light's direction here, so the highlight is 0.5 to the
     // 8th power.
     const Surface& slant = c.Frame([&] { c.Draw(quad(-1, std::sqrt(3.0f)), PrimitiveType::TriangleFan, 2); });
-    const float spec = 0.2f * std::pow(0.5f, 8.0f);
-    EXPECT_NEAR(Blue(slant.At(16, 16)), expect(0.6f * 0.5f + spec), 1);
+    const float specular = 0.2f * std::pow(0.5f, 8.0f);
+    EXPECT_NEAR(Blue(slant.At(16, 16)), expect(0.6f * 0.5f + specular), 1);
 }
 
 TEST(SoftDevice, ManyThreadsDrawTheSamePictureAsOne)
