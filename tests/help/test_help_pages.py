@@ -206,35 +206,34 @@ def page_text(page):
     return re.sub(r"\s+", " ", "".join(page.text))
 
 
-def check_program_coverage(source_dir, help_dir, pages):
-    with open(os.path.join(source_dir, "src/ui/CommandTexts.cpp"), encoding="utf-8") as f:
-        table = f.read()
-    shortcuts = sorted(set(re.findall(r'\\t([A-Za-z0-9+]+)"', table)))
-    if len(shortcuts) < 40:
-        fail(f"only {len(shortcuts)} shortcuts read from the command table: the pattern no longer fits it")
-    for lang in ("en", "ja"):
-        page = pages.get(os.path.join(help_dir, lang, "shortcuts.html"))
-        if page is None:
-            continue
-        text = page_text(page)
-        for key in shortcuts:
-            if not re.search(r"(?<![A-Za-z0-9+])" + re.escape(key) + r"(?![A-Za-z0-9+])", text):
-                fail(f"{lang}/shortcuts.html does not list {key}")
+def read_source(source_dir, name, pattern):
+    with open(os.path.join(source_dir, name), encoding="utf-8") as f:
+        return sorted(set(re.findall(pattern, f.read())))
 
-    with open(os.path.join(source_dir, "src/cli/Script.cpp"), encoding="utf-8") as f:
-        commands = sorted(set(re.findall(r'Add\("([a-z-]+)"', f.read())))
-    with open(os.path.join(source_dir, "src/cli/ExportArgs.cpp"), encoding="utf-8") as f:
-        options = sorted(set(re.findall(r"(--[a-z-]+)", f.read())))
-    if len(commands) < 30 or len(options) < 15:
-        fail(f"read {len(commands)} script commands and {len(options)} export options: the patterns no longer fit")
+
+def check_mentions(help_dir, pages, name, words, word_chars):
+    """Each language's page `name`, where present, names every word whole."""
     for lang in ("en", "ja"):
-        page = pages.get(os.path.join(help_dir, lang, "cli.html"))
+        page = pages.get(os.path.join(help_dir, lang, name))
         if page is None:
             continue
         text = page_text(page)
-        for word in commands + options:
-            if not re.search(r"(?<![A-Za-z0-9-])" + re.escape(word) + r"(?![A-Za-z0-9-])", text):
-                fail(f"{lang}/cli.html does not mention {word}")
+        for word in words:
+            if not re.search(f"(?<![{word_chars}])" + re.escape(word) + f"(?![{word_chars}])", text):
+                fail(f"{lang}/{name} does not mention {word}")
+
+
+def check_program_coverage(source_dir, help_dir, pages):
+    shortcuts = read_source(source_dir, "src/ui/CommandTexts.cpp", r'\\t([A-Za-z0-9+]+)"')
+    commands = read_source(source_dir, "src/cli/Script.cpp", r'Add\("([a-z-]+)"')
+    options = read_source(source_dir, "src/cli/ExportArgs.cpp", r"(--[a-z-]+)")
+    # Too few means the program's sources changed shape, not that the
+    # manual is complete.
+    if len(shortcuts) < 40 or len(commands) < 30 or len(options) < 15:
+        fail(f"read {len(shortcuts)} shortcuts, {len(commands)} script commands and {len(options)} export options:"
+             " the patterns no longer fit the sources")
+    check_mentions(help_dir, pages, "shortcuts.html", shortcuts, "A-Za-z0-9+")
+    check_mentions(help_dir, pages, "cli.html", commands + options, "A-Za-z0-9-")
 
 
 def main():
