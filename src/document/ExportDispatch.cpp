@@ -153,7 +153,7 @@ ExportResult RunExport(const ExportFormat& format, CKinovela& scene, CTimeline& 
         g.embedTextures = o.embedTextures != 0;
         g.safeNames = context.safeNames;
         g.progress = context.progress;
-        return WriteGltfFile(scene, t, path, g);
+        return WriteGltfFile(scene, t, path, g, search);
     }
     ExportResult none;
     none.error = "no writer for ." + std::string(ext);

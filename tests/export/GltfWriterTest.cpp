@@ -439,6 +439,7 @@ TEST_F(Gltf, SeparateFilesBesideTheGltf)
     std::string png;
     std::string error;
     ASSERT_TRUE(EncodePNG(*Picture(), png, error)) << error;
+    png += "bytes after the end";  // not what the conversion of paint.bmp gives
     fs::create_directories(dir.Path() / "TEXTURE");
     const std::string source = dir.File("TEXTURE/paint.png");
     test::WriteFile(source, png);
