@@ -9,6 +9,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/Progress.h"
+#include "export/NonFinite.h"
 #include "image/DibStream.h"
 
 namespace kinovela {
@@ -40,8 +41,10 @@ public:
         PutU32(b, v);
         Bytes(b, 4);
     }
+    // A number that is not finite goes out as 0 (counted, see NonFinite.h).
     void F32(float v)
     {
+        v = FiniteOrZero(v);
         std::uint32_t bits;
         std::memcpy(&bits, &v, 4);
         U32(bits);
