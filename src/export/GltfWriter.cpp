@@ -1,10 +1,8 @@
 #include "export/GltfWriter.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <set>
 #include <sstream>
 #include <stdexcept>
