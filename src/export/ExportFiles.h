@@ -67,8 +67,8 @@ public:
     // A copy of the file `source` at `name`, the same way. A file already
     // there is never replaced when it differs: one with the same contents
     // (the source itself, when exporting into its folder) is left as it is,
-    // one that the copy begins with (an earlier copy cut short) is replaced,
-    // any other is kept with a warning. A symbolic link there is compared by
+    // one that the copy begins with (an earlier copy cut short) is replaced
+    // unless a texture is read from it, any other is kept with a warning. A symbolic link there is compared by
     // what it points to and replaced when that differs.
     bool AddCopy(const std::string& name, const std::string& source, ExportResult& result);
 
