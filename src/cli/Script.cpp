@@ -77,6 +77,8 @@ float Float(const std::string& w, const char* what)
     return f;
 }
 
+bool Finite(const CVector& v) { return std::isfinite(v.m_x) && std::isfinite(v.m_y) && std::isfinite(v.m_z); }
+
 class Interpreter {
 public:
     Interpreter(ScriptResult& result, std::string baseDir)
@@ -269,6 +271,14 @@ void Interpreter::Register()
     });
     Add("nudge", 3, 3, "X Y Z", [&, this](auto& a) {
         const CVector d = Vector(a);
+        // A sum past the float range would store infinity in the pose (a
+        // pose damaged already is the user's to mend, so it may be moved).
+        const CVector now = doc.m_mouseTarget == 0          ? scene.m_camera[0].m_position
+                            : doc.m_transformMode == 0 ? scene.GetPosition(t)
+                            : doc.m_transformMode == 1 ? scene.GetRotation(t)
+                                                       : scene.GetScale(t);
+        const CVector sum = now + d;
+        if (Finite(now) && !Finite(sum)) Fail("the nudge would take the values past the largest number");
         // A press records the pose; the drag then adds to it.
         const std::size_t mark = scene.m_undo.Size();
         scene.PushUndoForSelection(t);

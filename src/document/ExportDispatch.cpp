@@ -9,6 +9,7 @@
 #include "export/HeaderWriter.h"
 #include "export/HspWriter.h"
 #include "export/Kino3DWriter.h"
+#include "export/NonFinite.h"
 #include "export/SdfWriter.h"
 #include "export/VrmlWriter.h"
 #include "export/XWriter.h"
@@ -84,12 +85,9 @@ ExportResult ExportW3d(const CKinovela& scene, const CTimeline& t, const std::st
     return r;
 }
 
-}  // namespace
-
-ExportResult RunExport(const ExportFormat& format, CKinovela& scene, CTimeline& t, const std::string& path,
+ExportResult RunWriter(const ExportFormat& format, const CKinovela& scene, const CTimeline& t, const std::string& path,
                        const ExportOptions& o, const ExportContext& context)
 {
-    scene.RecomputeAll(t);
     const std::string_view ext = format.extension;
     if (ext == "x") {
         XOptions x;
@@ -153,11 +151,25 @@ ExportResult RunExport(const ExportFormat& format, CKinovela& scene, CTimeline& 
         g.embedTextures = o.embedTextures != 0;
         g.safeNames = context.safeNames;
         g.progress = context.progress;
-        return WriteGltfFile(scene, t, path, g);
+        return WriteGltfFile(scene, t, path, g, search);
     }
     ExportResult none;
     none.error = "no writer for ." + std::string(ext);
     return none;
+}
+
+}  // namespace
+
+ExportResult RunExport(const ExportFormat& format, CKinovela& scene, CTimeline& t, const std::string& path,
+                       const ExportOptions& o, const ExportContext& context)
+{
+    scene.RecomputeAll(t);
+    // Every writer's numbers pass the same check (see NonFinite.h); the
+    // user hears of it once, whichever format it was.
+    const NonFiniteCount replaced;
+    ExportResult r = RunWriter(format, scene, t, path, o, context);
+    if (r.ok && replaced.Count() > 0) r.warnings.push_back(NonFiniteWarning(scene, t.m_last, replaced.Count()));
+    return r;
 }
 
 bool SaveAsDispatcher::EditOptions(const ExportFormat& format, ExportOptions& options)

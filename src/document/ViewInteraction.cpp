@@ -332,6 +332,7 @@ void ViewInteraction::OnUpdate(int hint)
     case kHintFps:
         m_host.KillTimer();
         t.m_fps = m_controls.ReadFrameRate(false);
+        m_controls.ShowFrameRate(t.m_fps);
         return;
     case kHintCurrentFrameEdited:
         m_controls.ReadCurrentFrame();
@@ -344,6 +345,7 @@ void ViewInteraction::OnUpdate(int hint)
     case kHintPlay:
         m_host.KillTimer();
         Play(m_controls.ReadFrameRate(false));
+        m_controls.ShowFrameRate(t.m_fps);
         t.m_playing = 1;
         return;
     case kHintFpsWhilePlaying:

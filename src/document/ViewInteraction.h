@@ -38,6 +38,9 @@ public:
     virtual void ApplyLastFrame() {}
     // The frames-per-second box: its edit text, or its selected list entry.
     virtual float ReadFrameRate(bool fromSelection) = 0;
+    // The rate read from the box is in use: the box shows it when its text
+    // said otherwise (a rate held to the range the program plays at).
+    virtual void ShowFrameRate(float) {}
     // The current-frame field into the slider (which sets the frame).
     virtual void ReadCurrentFrame() {}
     virtual void ShowRate(const std::string& text) = 0;

@@ -158,37 +158,62 @@ ExportFiles::Outcome ExportFiles::Side(const std::string& name, const std::funct
     return Prepare(name, 0, produce, why);
 }
 
+ExportFiles::There ExportFiles::Compare(const std::string& name, std::string_view data) const
+{
+    const std::string path = m_folder + name;
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) != 0) return There::Nothing;
+    const bool link = S_ISLNK(st.st_mode);
+    if (!link && !S_ISREG(st.st_mode)) return There::Other;
+    const std::optional<std::string> old = FileUpTo(path, data.size());
+    if (old && *old == data) return There::Same;
+    // A link is replaced, not followed; a file the copy begins with is an
+    // earlier copy cut short, unless a texture is read from it.
+    const bool cutShort = old && data.compare(0, old->size(), *old) == 0 && !Protects(name);
+    return link || cutShort ? There::Ours : There::Different;
+}
+
+bool ExportFiles::Protects(const std::string& name) const
+{
+    FileId id;
+    return IdOf(m_folder + name, id) && m_sources.count(id) != 0;
+}
+
+bool ExportFiles::CanTake(const std::string& name, std::string_view data) const
+{
+    if (m_sideNames.count(name)) return false;
+    const There there = Compare(name, data);
+    return there == There::Nothing || there == There::Same || there == There::Ours;
+}
+
+ExportFiles::Outcome ExportFiles::CopyBytes(const std::string& name, std::string_view data, std::string& why)
+{
+    const std::string shown = m_folder + Cp932ToUtf8(name);
+    switch (Compare(name, data)) {
+    case There::Same: return Outcome::Prepared;  // the same picture
+    case There::Other: why = shown + " not copied: something else is there"; return Outcome::Skipped;
+    case There::Different:
+        why = shown + ": a different file is there already; it is kept and the texture is not copied";
+        return Outcome::Skipped;
+    case There::Nothing:
+    case There::Ours: break;
+    }
+    return Prepare(name, data.size(), [data](ByteSink& sink) { sink.Write(data.data(), data.size()); }, why);
+}
+
 ExportFiles::Outcome ExportFiles::Copy(const std::string& name, const std::string& source, std::string& why)
 {
     const Outcome placed = PlaceSide(name, why);
     if (placed != Outcome::Prepared) return placed;
-    const std::string path = m_folder + name;
-    const std::string shown = m_folder + Cp932ToUtf8(name);
     FileId there{}, from{};
-    const bool exists = IdOf(path, there);
-    if (exists && IdOf(source, from) && there == from) return Outcome::Prepared;  // exported beside the picture itself
+    if (IdOf(m_folder + name, there) && IdOf(source, from) && there == from)
+        return Outcome::Prepared;  // exported beside the picture itself
     std::string data, error;
     if (!ReadWholeFile(source, data, error)) {
-        why = shown + " not copied: " + error;
+        why = m_folder + Cp932ToUtf8(name) + " not copied: " + error;
         return Outcome::Skipped;
     }
-    struct stat st{};
-    if (::lstat(path.c_str(), &st) == 0) {
-        const bool link = S_ISLNK(st.st_mode);
-        if (!link && !S_ISREG(st.st_mode)) {
-            why = shown + " not copied: something else is there";
-            return Outcome::Skipped;
-        }
-        const std::optional<std::string> old = FileUpTo(path, data.size());
-        if (old && *old == data) return Outcome::Prepared;  // the same picture
-        const bool cutShort = old && data.compare(0, old->size(), *old) == 0;
-        if (!link && !cutShort) {
-            why = shown + ": a different file is there already; it is kept and the texture is not copied";
-            return Outcome::Skipped;
-        }
-    }
-    const std::string_view bytes = data;
-    return Prepare(name, bytes.size(), [bytes](ByteSink& sink) { sink.Write(bytes.data(), bytes.size()); }, why);
+    return CopyBytes(name, data, why);
 }
 
 bool ExportFiles::AddSide(const std::string& name, const std::function<void(ByteSink&)>& produce,
@@ -204,16 +229,29 @@ bool ExportFiles::AddSide(const std::string& name, const std::function<void(Byte
     return true;
 }
 
-bool ExportFiles::AddCopy(const std::string& name, const std::string& source, ExportResult& result)
+bool ExportFiles::Copied(Outcome o, const std::string& why, ExportResult& result)
 {
-    std::string why;
-    const Outcome o = Copy(name, source, why);
     if (o == Outcome::Refused) {
         result.error = why;
         return false;
     }
     if (o == Outcome::Skipped) result.warnings.push_back(why);
     return true;
+}
+
+bool ExportFiles::AddCopy(const std::string& name, const std::string& source, ExportResult& result)
+{
+    std::string why;
+    const Outcome o = Copy(name, source, why);
+    return Copied(o, why, result);
+}
+
+bool ExportFiles::AddBytes(const std::string& name, std::string_view data, ExportResult& result)
+{
+    std::string why;
+    Outcome o = PlaceSide(name, why);
+    if (o == Outcome::Prepared) o = CopyBytes(name, data, why);
+    return Copied(o, why, result);
 }
 
 bool ExportFiles::Commit(ExportResult& result)

@@ -18,6 +18,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -66,10 +67,24 @@ public:
     // A copy of the file `source` at `name`, the same way. A file already
     // there is never replaced when it differs: one with the same contents
     // (the source itself, when exporting into its folder) is left as it is,
-    // one that the copy begins with (an earlier copy cut short) is replaced,
-    // any other is kept with a warning. A symbolic link there is compared by
+    // one that the copy begins with (an earlier copy cut short) is replaced
+    // unless a texture is read from it, any other is kept with a warning. A symbolic link there is compared by
     // what it points to and replaced when that differs.
     bool AddCopy(const std::string& name, const std::string& source, ExportResult& result);
+
+    // The bytes `data` (a picture made for the export) at `name`, by the
+    // rule AddCopy follows for what is there already.
+    bool AddBytes(const std::string& name, std::string_view data, ExportResult& result);
+
+    // Whether `data` would go to `name` by that rule, or is there already,
+    // so that a writer free to choose its names can take another one
+    // instead of leaving its file out. A file a texture is read from is
+    // taken only when it holds these very bytes.
+    bool CanTake(const std::string& name, std::string_view data) const;
+
+    // Whether a texture is read from the file at `name`: no side file
+    // replaces it.
+    bool Protects(const std::string& name) const;
 
     // Puts every prepared file in place, the side files first, so that a
     // reader of a main file finds them. False with the reason in
@@ -90,6 +105,12 @@ private:
     Outcome PlaceSide(const std::string& name, std::string& why);
     Outcome Side(const std::string& name, const std::function<void(ByteSink&)>& produce, std::string& why);
     Outcome Copy(const std::string& name, const std::string& source, std::string& why);
+    Outcome CopyBytes(const std::string& name, std::string_view data, std::string& why);
+    // What is at `name` for a copy of `data`.
+    enum class There { Nothing, Same, Ours, Different, Other };
+    There Compare(const std::string& name, std::string_view data) const;
+    // A copy's outcome told: false for a refusal, a warning for a skip.
+    static bool Copied(Outcome o, const std::string& why, ExportResult& result);
     Outcome Prepare(const std::string& name, std::uint64_t size, const std::function<void(ByteSink&)>& produce,
                     std::string& why);
 

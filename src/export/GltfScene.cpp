@@ -12,6 +12,7 @@
 #include "common/AtomicFile.h"
 #include "common/Memory.h"
 #include "common/TextCodec.h"
+#include "export/NonFinite.h"
 #include "image/DibStream.h"
 #include "image/PngEncoder.h"
 
@@ -36,13 +37,8 @@ double Tidy(float v)
 }
 
 // Every number in the file must be finite; a value read from a damaged file
-// or overflowed by the scale becomes 0.
-float Finite(float v, bool& replaced)
-{
-    if (std::isfinite(v)) return v;
-    replaced = true;
-    return 0.0f;
-}
+// or overflowed by the scale becomes 0, counted like the text writers'.
+float Finite(float v) { return FiniteOrZero(v); }
 
 Quat Multiply(const Quat& a, const Quat& b)
 {
@@ -235,19 +231,18 @@ private:
     {
         tinygltf::Material m;
         m.name = m_names.Take(m_options.safeNames ? SafeName(mat.m_name) : Cp932ToUtf8(mat.m_name));
-        bool replaced = false;
         // Products in double, then the float nearest: 0.9 x 0.8 is written 0.72.
         auto unit = [&](double a, double b) {
-            return Tidy(std::clamp(Finite(static_cast<float>(a * b), replaced), 0.0f, 1.0f));
+            return Tidy(std::clamp(Finite(static_cast<float>(a * b)), 0.0f, 1.0f));
         };
-        const float alpha = Finite(mat.m_col[3], replaced);
+        const float alpha = Finite(mat.m_col[3]);
         m.pbrMetallicRoughness.baseColorFactor = {unit(mat.m_col[0], mat.m_dif), unit(mat.m_col[1], mat.m_dif),
                                                   unit(mat.m_col[2], mat.m_dif), unit(alpha, 1)};
         m.emissiveFactor = {unit(mat.m_col[0], mat.m_emi), unit(mat.m_col[1], mat.m_emi),
                             unit(mat.m_col[2], mat.m_emi)};
         m.pbrMetallicRoughness.metallicFactor = 0.0;
         // A Blinn-Phong exponent to the roughness of the same highlight width.
-        const double power = std::max(0.0, static_cast<double>(Finite(mat.m_power, replaced)));
+        const double power = std::max(0.0, static_cast<double>(Finite(mat.m_power)));
         m.pbrMetallicRoughness.roughnessFactor = Tidy(static_cast<float>(std::sqrt(2.0 / (power + 2.0))));
         m.doubleSided = false;
         bool blend = alpha < 1.0f;
@@ -262,8 +257,6 @@ private:
             }
         }
         if (blend) m.alphaMode = "BLEND";
-        if (replaced)
-            m_doc.warnings.push_back("material " + Cp932ToUtf8(mat.m_name) + " holds numbers that are not finite; 0 written");
         m_model.materials.push_back(std::move(m));
         return static_cast<int>(m_model.materials.size() - 1);
     }
@@ -386,7 +379,7 @@ public:
     }
 
     // The mesh of the model, or -1 when no face gives a triangle.
-    int Build(tinygltf::Model& out, const std::string& name, bool& replaced)
+    int Build(tinygltf::Model& out, const std::string& name)
     {
         const std::size_t nv = m_model.m_vertices.size();
         // Faces grouped by material in order of first use, each group a
@@ -415,8 +408,7 @@ public:
         for (std::size_t g = 0; g < faces.size(); ++g) {
             const int material = m_materials.For(order[g]);
             tinygltf::Primitive p;
-            if (BuildPrimitive(faces[g], m_materials.Textured(material), static_cast<std::uint32_t>(g + 1), p,
-                               replaced)) {
+            if (BuildPrimitive(faces[g], m_materials.Textured(material), static_cast<std::uint32_t>(g + 1), p)) {
                 p.material = material;
                 mesh.primitives.push_back(std::move(p));
             }
@@ -453,7 +445,7 @@ private:
     // indices, narrowed in place once the vertex count is known), then the
     // attributes of the vertices they named.
     bool BuildPrimitive(const std::vector<int>& faceList, bool textured, std::uint32_t generation,
-                        tinygltf::Primitive& p, bool& replaced)
+                        tinygltf::Primitive& p)
     {
         m_generation = generation;
         m_refs.clear();
@@ -512,7 +504,7 @@ private:
         std::vector<double> max(3, -std::numeric_limits<double>::infinity());
         for (std::size_t i = 0; i < n; ++i) {
             const CVector d = m_model.m_vertices[static_cast<std::size_t>(m_refs[i].vertex)].m_pos - pivot;
-            const float xyz[3] = {Finite(s * d.m_x, replaced), Finite(s * d.m_y, replaced), Finite(s * d.m_z, replaced)};
+            const float xyz[3] = {Finite(s * d.m_x), Finite(s * d.m_y), Finite(s * d.m_z)};
             std::memcpy(positionBytes + 12 * i, xyz, 12);
             for (int c = 0; c < 3; ++c) {
                 min[static_cast<std::size_t>(c)] = std::min(min[static_cast<std::size_t>(c)], static_cast<double>(xyz[c]));
@@ -544,7 +536,7 @@ private:
         if (textured) {
             auto [uvView, uvBytes] = m_buffer.AddView(n * 8, kVertices);
             for (std::size_t i = 0; i < n; ++i) {
-                const float uv[2] = {Finite(m_refs[i].uv.m_u, replaced), Finite(m_refs[i].uv.m_v, replaced)};
+                const float uv[2] = {Finite(m_refs[i].uv.m_u), Finite(m_refs[i].uv.m_v)};
                 std::memcpy(uvBytes + 8 * i, uv, 8);
             }
             p.attributes["TEXCOORD_0"] =
@@ -579,10 +571,9 @@ void AddCamera(const CKinovela& scene, const GltfOptions& o, tinygltf::Model& mo
     const double s = o.scale;
     const Quat p{-s * cam.m_position.m_x, -s * cam.m_position.m_y, -s * cam.m_position.m_z, 0};
     const Quat moved = Multiply(Multiply(inverse, p), {-inverse[0], -inverse[1], -inverse[2], inverse[3]});
-    bool replaced = false;
-    node.translation = {Tidy(Finite(static_cast<float>(moved[0]), replaced)),
-                        Tidy(Finite(static_cast<float>(moved[1]), replaced)),
-                        Tidy(Finite(static_cast<float>(moved[2]), replaced))};
+    node.translation = {Tidy(Finite(static_cast<float>(moved[0]))),
+                        Tidy(Finite(static_cast<float>(moved[1]))),
+                        Tidy(Finite(static_cast<float>(moved[2])))};
     node.rotation = {inverse[0], inverse[1], inverse[2], inverse[3]};
 
     tinygltf::Camera c;
@@ -590,8 +581,8 @@ void AddCamera(const CKinovela& scene, const GltfOptions& o, tinygltf::Model& mo
     c.name = node.name;
     const float fov = scene.m_fov > 0.0f && scene.m_fov < 180.0f ? scene.m_fov : 10.0f;
     c.perspective.yfov = fov / 180.0 * kPi;
-    c.perspective.znear = Tidy(100.0f * o.scale);
-    c.perspective.zfar = Tidy(10000.0f * o.scale);
+    c.perspective.znear = Tidy(Finite(100.0f * o.scale));
+    c.perspective.zfar = Tidy(Finite(10000.0f * o.scale));
     model.cameras.push_back(c);
     node.camera = static_cast<int>(model.cameras.size() - 1);
 }
@@ -725,7 +716,6 @@ Document BuildDocument(const CKinovela& scene, const CTimeline& t, const GltfOpt
     };
     std::vector<Nodes> nodes(count);
     tinygltf::Scene root;
-    bool replaced = false;
     const int last = std::max(t.m_last, 0);
 
     // The pivot node moves to the model's pivot (from its parent's); the
@@ -741,25 +731,25 @@ Document BuildDocument(const CKinovela& scene, const CTimeline& t, const GltfOpt
         pivotNode.name = nodeNames.Take(names[i] + "_pivot");
         if (offset != CVector{})
             pivotNode.translation =
-                Vec3(Finite(s * offset.m_x, replaced), Finite(s * offset.m_y, replaced), Finite(s * offset.m_z, replaced));
+                Vec3(Finite(s * offset.m_x), Finite(s * offset.m_y), Finite(s * offset.m_z));
 
         tinygltf::Node posedNode;
         posedNode.name = names[i];
         const CAnimation& pose = PoseAt(m, 0);
-        const CVector at{Finite(s * pose.m_position.m_x, replaced), Finite(s * pose.m_position.m_y, replaced),
-                         Finite(s * pose.m_position.m_z, replaced)};
+        const CVector at{Finite(s * pose.m_position.m_x), Finite(s * pose.m_position.m_y),
+                         Finite(s * pose.m_position.m_z)};
         if (at != CVector{}) posedNode.translation = Vec3(at.m_x, at.m_y, at.m_z);
-        const CVector r{Finite(pose.m_rotation.m_x, replaced), Finite(pose.m_rotation.m_y, replaced),
-                        Finite(pose.m_rotation.m_z, replaced)};
+        const CVector r{Finite(pose.m_rotation.m_x), Finite(pose.m_rotation.m_y),
+                        Finite(pose.m_rotation.m_z)};
         if (r != CVector{}) {
             const Quat q = PoseRotation(r);
             posedNode.rotation = {q[0], q[1], q[2], q[3]};
         }
-        const CVector sc{Finite(pose.m_scale.m_x, replaced), Finite(pose.m_scale.m_y, replaced),
-                         Finite(pose.m_scale.m_z, replaced)};
+        const CVector sc{Finite(pose.m_scale.m_x), Finite(pose.m_scale.m_y),
+                         Finite(pose.m_scale.m_z)};
         if (sc != CVector{1, 1, 1}) posedNode.scale = Vec3(sc.m_x, sc.m_y, sc.m_z);
         MeshBuilder builder(m, o, scene.m_smooth == 0, materials, buffer);
-        posedNode.mesh = builder.Build(model, names[i], replaced);
+        posedNode.mesh = builder.Build(model, names[i]);
         progress.MeshDone(i);
 
         model.nodes.push_back(std::move(pivotNode));
@@ -821,10 +811,10 @@ Document BuildDocument(const CKinovela& scene, const CTimeline& t, const GltfOpt
             for (int f : frames) {
                 const CAnimation& p = PoseAt(m, f);
                 for (float v : {p.m_position.m_x, p.m_position.m_y, p.m_position.m_z})
-                    translation.push_back(Finite(o.scale * v, replaced));
-                for (float v : {p.m_scale.m_x, p.m_scale.m_y, p.m_scale.m_z}) scale.push_back(Finite(v, replaced));
-                const CVector r{Finite(p.m_rotation.m_x, replaced), Finite(p.m_rotation.m_y, replaced),
-                                Finite(p.m_rotation.m_z, replaced)};
+                    translation.push_back(Finite(o.scale * v));
+                for (float v : {p.m_scale.m_x, p.m_scale.m_y, p.m_scale.m_z}) scale.push_back(Finite(v));
+                const CVector r{Finite(p.m_rotation.m_x), Finite(p.m_rotation.m_y),
+                                Finite(p.m_rotation.m_z)};
                 Quat q = PoseRotation(r);
                 // Neighbouring samples on the same side of the sphere, so
                 // that any interpolation takes the short way.
@@ -865,7 +855,6 @@ Document BuildDocument(const CKinovela& scene, const CTimeline& t, const GltfOpt
     model.defaultScene = 0;
     // A buffer must not be empty: a scene without geometry has none.
     if (!model.buffers.empty() && model.buffers[0].data.empty()) model.buffers.clear();
-    if (replaced) doc.warnings.push_back("numbers that are not finite (or overflowed by the scale) were written as 0");
     return doc;
 }
 

@@ -1,10 +1,8 @@
 #include "export/GltfWriter.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
-#include <memory>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -12,13 +10,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include "export/ExportFiles.h"
 #include "export/GltfScene.h"
 
 namespace kinovela {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // The JSON of a .gltf, written by tinygltf. Its stream writer would put
 // the buffer inside as base64, so the bytes are taken out of the model
@@ -49,57 +46,49 @@ std::string Lower(std::string s)
     return s;
 }
 
-bool SameFile(const std::string& a, const std::string& b)
-{
-    std::error_code ec;
-    return fs::equivalent(a, b, ec) && !ec;
-}
-
 // File names beside the .gltf: unique (ignoring case, for the systems that
-// do), never the name of a picture the scene reads unless the picture is
-// that very file.
+// do), never the name of a picture the scene reads, and never the name of
+// a different file already there, which is kept and named in a warning.
 class SideNames {
 public:
-    SideNames(const CKinovela& scene, std::string folder) : m_folder(std::move(folder))
-    {
-        for (const CMaterial& m : scene.m_materials)
-            if (!m.m_imagePath.empty()) m_sources.push_back(m.m_imagePath);
-    }
+    explicit SideNames(const ExportFiles& files) : m_files(files) {}
     void Reserve(const std::string& name) { m_used.insert(Lower(name)); }
 
-    // The name to write a file under; `asIs` becomes true when the file
-    // already there is `source` itself, which is then referred to, not
-    // written.
-    std::string Choose(const std::string& wanted, const std::string& source, bool& asIs)
+    // The name to write `bytes` under; with no bytes (the buffer, made
+    // afresh for this scene) any file there but a picture is replaced.
+    std::string Choose(const std::string& wanted, const std::string* bytes, std::vector<std::string>& warnings)
     {
-        asIs = false;
         const std::size_t dot = wanted.find_last_of('.');
         const std::string stem = dot == std::string::npos ? wanted : wanted.substr(0, dot);
         const std::string ext = dot == std::string::npos ? std::string() : wanted.substr(dot);
+        std::vector<std::string> kept;
         for (int n = 1;; ++n) {
             const std::string name = n == 1 ? wanted : stem + "_" + std::to_string(n) + ext;
             if (m_used.count(Lower(name))) continue;
-            const std::string path = m_folder + name;
-            if (!source.empty() && SameFile(path, source)) {
-                asIs = true;
-            } else if (std::any_of(m_sources.begin(), m_sources.end(),
-                                   [&](const std::string& s) { return SameFile(path, s); })) {
+            // A picture the scene reads is passed over without a word,
+            // unless it is the very picture to write.
+            const bool free = bytes ? m_files.CanTake(name, *bytes) : !m_files.Protects(name);
+            if (!free) {
+                if (bytes && !m_files.Protects(name)) kept.push_back(name);
                 continue;
             }
             m_used.insert(Lower(name));
+            for (const std::string& k : kept)
+                warnings.push_back(m_files.Folder() + k + ": a different file is there already; it is kept and " +
+                                   name + " is written instead");
             return name;
         }
     }
 
 private:
-    std::string m_folder;
-    std::vector<std::string> m_sources;
+    const ExportFiles& m_files;
     std::set<std::string> m_used;
 };
 
-WriteResult WriteBytes(PendingFile& file, const std::string& path, const void* data, std::size_t size)
+// A producer that writes `bytes` as they are.
+std::function<void(ByteSink&)> Bytes(const void* bytes, std::size_t size)
 {
-    return file.Prepare(path, [&](ByteSink& sink) { sink.Write(static_cast<const char*>(data), size); }, size);
+    return [bytes, size](ByteSink& sink) { sink.Write(static_cast<const char*>(bytes), size); };
 }
 
 ExportResult Failure(std::string error)
@@ -160,49 +149,35 @@ ExportResult WriteGlb(gltf::Document& doc, const std::string& path)
     return r;
 }
 
-ExportResult WriteSeparate(const CKinovela& scene, gltf::Document& doc, const std::string& path)
+// The .gltf, its .bin and its pictures go in all or none, as every
+// export's side files do.
+ExportResult WriteSeparate(const CKinovela& scene, gltf::Document& doc, const std::string& path,
+                           const TextureSearch& textures)
 {
+    ExportResult r;
     const std::string folder = FolderOf(path);
-    SideNames names(scene, folder);
+    ExportFiles files(folder, TextureSources(scene, textures));
+    SideNames names(files);
     names.Reserve(path.substr(folder.size()));
     // The buffer is written from here, not copied into the JSON writer.
     std::vector<unsigned char> data;
     if (!doc.model.buffers.empty()) data.swap(doc.model.buffers[0].data);
     std::string binName;
-    if (!doc.model.buffers.empty()) {
-        bool unused = false;
-        binName = names.Choose(gltf::SafeFileName(BaseName(path)) + ".bin", {}, unused);
-    }
-    struct Side {
-        std::string name;
-        const std::string* bytes;
-    };
-    std::vector<Side> pictures;
+    if (!doc.model.buffers.empty())
+        binName = names.Choose(gltf::SafeFileName(BaseName(path)) + ".bin", nullptr, r.warnings);
+    std::vector<std::pair<std::string, const std::string*>> pictures;
     for (gltf::Picture& p : doc.separatePictures) {
-        bool asIs = false;
-        const std::string name = names.Choose(p.fileName, p.sourcePath, asIs);
+        const std::string name = names.Choose(p.fileName, &p.bytes, r.warnings);
         doc.model.images[static_cast<std::size_t>(p.image)].uri = name;
-        if (!asIs) pictures.push_back({name, &p.bytes});
+        pictures.emplace_back(name, &p.bytes);
     }
 
     const std::string jsonText = DocumentJson(doc.model, data, binName);
-
-    // Every file is prepared before any is put in place.
-    std::vector<std::unique_ptr<PendingFile>> files;
-    auto prepare = [&](const std::string& file, const void* bytes, std::size_t size) {
-        files.push_back(std::make_unique<PendingFile>());
-        return WriteBytes(*files.back(), file, bytes, size);
-    };
-    WriteResult w = prepare(path, jsonText.data(), jsonText.size());
-    if (w.ok && !binName.empty()) w = prepare(folder + binName, data.data(), data.size());
-    for (std::size_t i = 0; w.ok && i < pictures.size(); ++i)
-        w = prepare(folder + pictures[i].name, pictures[i].bytes->data(), pictures[i].bytes->size());
-    if (!w.ok) return Failure(w.error);
-    for (auto& f : files) {
-        const WriteResult c = f->Commit();
-        if (!c.ok) return Failure(c.error);
-    }
-    ExportResult r;
+    if (!files.AddMain(path, Bytes(jsonText.data(), jsonText.size()), r, jsonText.size())) return r;
+    if (!binName.empty() && !files.AddSide(binName, Bytes(data.data(), data.size()), r, true)) return r;
+    for (const auto& [name, bytes] : pictures)
+        if (!files.AddBytes(name, *bytes, r)) return r;
+    if (!files.Commit(r)) return r;
     r.ok = true;
     return r;
 }
@@ -210,7 +185,7 @@ ExportResult WriteSeparate(const CKinovela& scene, gltf::Document& doc, const st
 }  // namespace
 
 ExportResult WriteGltfFile(const CKinovela& scene, const CTimeline& t, const std::string& path,
-                           const GltfOptions& options)
+                           const GltfOptions& options, const TextureSearch& textures)
 {
     if (!(options.scale > 0.0f) || !std::isfinite(options.scale))
         return Failure("the scale of a glTF export must be a positive number");
@@ -219,7 +194,7 @@ ExportResult WriteGltfFile(const CKinovela& scene, const CTimeline& t, const std
     try {
         gltf::Document doc =
             gltf::BuildDocument(scene, t, options, options.binary || options.embedTextures, progress);
-        r = options.binary ? WriteGlb(doc, path) : WriteSeparate(scene, doc, path);
+        r = options.binary ? WriteGlb(doc, path) : WriteSeparate(scene, doc, path, textures);
         r.warnings.insert(r.warnings.begin(), doc.warnings.begin(), doc.warnings.end());
     } catch (const std::bad_alloc&) {
         return Failure(path + ": out of memory");

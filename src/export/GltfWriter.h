@@ -10,6 +10,7 @@
 #include <string>
 
 #include "export/ExportCommon.h"
+#include "image/Textures.h"
 
 namespace kinovela {
 
@@ -25,10 +26,11 @@ struct GltfOptions {
     ProgressFn progress;      // may be empty
 };
 
-// Writes `path` (and for .gltf its side files, all or none). Fails without
-// writing anything for a scale that is not a positive number, and for a
-// .glb whose buffer would not fit the container's 32-bit lengths.
+// Writes `path` (and for .gltf its side files, all or none; no side file
+// replaces a file `textures` would read). Fails without writing anything
+// for a scale that is not a positive number, and for a .glb whose buffer
+// would not fit the container's 32-bit lengths.
 ExportResult WriteGltfFile(const CKinovela& scene, const CTimeline& t, const std::string& path,
-                           const GltfOptions& options);
+                           const GltfOptions& options, const TextureSearch& textures = {});
 
 }  // namespace kinovela

@@ -9,6 +9,7 @@
 
 #include "common/TextCodec.h"
 #include "export/ExportFiles.h"
+#include "export/RecordWriter.h"
 #include "image/DibStream.h"
 #include "scene/Matrix.h"
 
@@ -37,57 +38,6 @@ std::string WithoutExtension(std::string_view name)
     if (dot == std::string_view::npos || (cut != std::string_view::npos && dot < cut)) return std::string(name);
     return std::string(name.substr(0, dot));
 }
-
-// Little-endian records, streamed through a buffer: a model file can run to
-// gigabytes, so it is never held whole.
-class RecordWriter {
-public:
-    explicit RecordWriter(ByteSink& sink) : m_sink(sink) { m_buf.reserve(kFlushAt + 1024); }
-    ~RecordWriter() { Flush(); }
-    RecordWriter(const RecordWriter&) = delete;
-    RecordWriter& operator=(const RecordWriter&) = delete;
-
-    void U16(std::uint32_t v)
-    {
-        std::uint8_t b[2];
-        PutU16(b, v);
-        Bytes(b, 2);
-    }
-    void U32(std::uint32_t v)
-    {
-        std::uint8_t b[4];
-        PutU32(b, v);
-        Bytes(b, 4);
-    }
-    void F32(float v)
-    {
-        std::uint32_t bits;
-        std::memcpy(&bits, &v, 4);
-        U32(bits);
-    }
-    void Vec4(float x, float y, float z, float w)
-    {
-        F32(x);
-        F32(y);
-        F32(z);
-        F32(w);
-    }
-    void Bytes(const void* p, std::size_t n)
-    {
-        m_buf.append(static_cast<const char*>(p), n);
-        if (m_buf.size() >= kFlushAt) Flush();
-    }
-    void Flush()
-    {
-        if (!m_buf.empty()) m_sink.Write(m_buf.data(), m_buf.size());
-        m_buf.clear();
-    }
-
-private:
-    static constexpr std::size_t kFlushAt = 256u << 10;
-    ByteSink& m_sink;
-    std::string m_buf;
-};
 
 // The integer part of channel x 255, kept inside its byte so that a colour
 // out of 0..1 (possible in a file) cannot spill into the next channel.

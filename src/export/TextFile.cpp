@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/Numbers.h"
+#include "export/NonFinite.h"
 
 namespace kinovela {
 
@@ -44,6 +45,7 @@ void TextFile::Put(std::string_view text) { Raw(text.data(), text.size()); }
 
 void TextFile::Number(double v)
 {
+    v = FiniteOrZero(v);
     if (m_snprintf)
         AppendFixed6Snprintf(m_buf, v);
     else

@@ -1,5 +1,6 @@
 // The text output of every exporter: a printf-like Print that understands
-// %f (six decimals, exactly as C prints them), %d and %s, turns each "\n"
+// %f (six decimals, exactly as C prints them; a number that is not finite
+// is written as 0 and counted, see NonFinite.h), %d and %s, turns each "\n"
 // into CR LF as the original text-mode files had, and streams through a
 // fixed buffer into a ByteSink (usually an atomic file write).
 #pragma once

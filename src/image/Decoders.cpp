@@ -107,6 +107,13 @@ bool DibStream::LoadBMP(std::FILE* f, unsigned depthMask)
         std::uint32_t size = GetU32(info + 20);
         if (size == 0) size = static_cast<std::uint32_t>(std::min<long>(remaining, UINT32_MAX));
         if (static_cast<std::uint64_t>(remaining) < size) return fail();
+        // Moves and early ends of rows or of the picture leave pixels
+        // unwritten, so the format alone bounds nothing: 120 bytes can
+        // announce 65280 x 984 pixels. A texture's pixels are all meant to
+        // be seen, so the data must be able to write every one: a run packet
+        // (two bytes) covers at most 255 pixels and never passes a row's end.
+        const std::uint64_t runsPerRow = (static_cast<std::uint64_t>(width) + 254) / 255;
+        if (size / 2 < runsPerRow * static_cast<std::uint64_t>(std::abs(height))) return fail();
         std::vector<std::uint8_t> data(size);
         m_pixels = ImageBlock::Allocate(block);
         if (!m_pixels || !ReadExact(f, data.data(), size)) return fail();
@@ -458,6 +465,18 @@ bool DecodeBody(std::FILE* f, DibStream& image, const Bmhd& bm, ImageProgress pr
     return true;
 }
 
+// Whether `available` bytes can hold the BODY of a picture: every plane
+// row of an uncompressed one, or for ByteRun1 one two-byte run packet per
+// 128 bytes of plane rows, the scheme's best ratio. A few bytes announcing
+// a picture of many megabytes are refused before it is made.
+bool BodyFits(const Bmhd& bm, std::uint64_t available)
+{
+    const std::uint64_t rowBytes = static_cast<std::uint64_t>((bm.width + 15) / 16) * 2;
+    const std::uint64_t planes = static_cast<std::uint64_t>(bm.planes + (bm.masking == 1 ? 1 : 0));
+    const std::uint64_t data = rowBytes * planes * static_cast<std::uint64_t>(bm.height);
+    return available >= (bm.compression == 0 ? data : (data + 127) / 128 * 2);
+}
+
 }  // namespace
 
 bool LoadIFF(std::FILE* f, DibStream& image, ImageProgress progress, void* value)
@@ -476,8 +495,11 @@ bool LoadIFF(std::FILE* f, DibStream& image, ImageProgress progress, void* value
             if (!ReadExact(f, head + 8, 4) || std::memcmp(head + 8, "ILBM", 4) != 0) return false;
             const std::uint64_t formEnd = std::min(chunk + 8 + size, fileSize);
             std::uint64_t sub = chunk + 12;
+            // The picture is made at its BODY, once the bytes after it are
+            // known to be able to hold it; the colour map waits till then.
             Bmhd bm;
-            bool created = false;
+            bool described = false;
+            std::vector<std::uint8_t> cmap;
             while (sub + 8 <= formEnd) {
                 std::uint8_t sh[8];
                 if (std::fseek(f, static_cast<long>(sub), SEEK_SET) != 0 || !ReadExact(f, sh, 8)) return false;
@@ -490,26 +512,27 @@ bool LoadIFF(std::FILE* f, DibStream& image, ImageProgress progress, void* value
                     bm.planes = b[8];
                     bm.masking = b[9];
                     bm.compression = b[10];
-                    if (bm.planes <= 8)
-                        created = image.Create(bm.width, bm.height, bm.planes == 1 ? 1 : bm.planes > 4 ? 8 : 4);
-                    else if (bm.planes <= 24)
-                        created = image.Create(bm.width, bm.height, 24);
-                    else
-                        created = false;
-                } else if (std::memcmp(sh, "CMAP", 4) == 0 && created) {
-                    const int n = std::min<int>(static_cast<int>(std::min<std::uint32_t>(subSize / 3, 65536)),
-                                                image.ColourCount());
-                    std::uint8_t* pal = image.Palette();
-                    for (int i = 0; i < n; ++i) {
-                        std::uint8_t rgb[3];
-                        if (!ReadExact(f, rgb, 3)) break;
-                        pal[4 * i] = rgb[2];
-                        pal[4 * i + 1] = rgb[1];
-                        pal[4 * i + 2] = rgb[0];
-                        pal[4 * i + 3] = 0;
+                    described = bm.planes <= 24 && ImageSizeAllowed(bm.width, bm.height);
+                    cmap.clear();
+                } else if (std::memcmp(sh, "CMAP", 4) == 0 && described) {
+                    // No picture has more than 256 palette entries.
+                    cmap.resize(3 * std::min<std::size_t>(subSize / 3, 256));
+                    cmap.resize(std::fread(cmap.data(), 1, cmap.size(), f) / 3 * 3);
+                } else if (std::memcmp(sh, "BODY", 4) == 0 && described) {
+                    const int bits = bm.planes == 1 ? 1 : bm.planes <= 4 ? 4 : bm.planes <= 8 ? 8 : 24;
+                    if (BodyFits(bm, fileSize - std::min<std::uint64_t>(fileSize, sub + 8)) &&
+                        image.Create(bm.width, bm.height, bits)) {
+                        const int n = std::min(static_cast<int>(cmap.size() / 3), image.ColourCount());
+                        std::uint8_t* pal = image.Palette();
+                        for (int i = 0; i < n; ++i) {
+                            pal[4 * i] = cmap[3 * i + 2];
+                            pal[4 * i + 1] = cmap[3 * i + 1];
+                            pal[4 * i + 2] = cmap[3 * i];
+                            pal[4 * i + 3] = 0;
+                        }
+                        return DecodeBody(f, image, bm, progress, value);
                     }
-                } else if (std::memcmp(sh, "BODY", 4) == 0 && created) {
-                    return DecodeBody(f, image, bm, progress, value);
+                    described = false;
                 }
                 sub = evenAfter(sub, subSize);
             }

@@ -390,6 +390,11 @@ float ControlBar::ReadFrameRate(bool fromSelection)
     return SaneFrameRate(static_cast<float>(ParseAtof(text.toStdString())));
 }
 
+void ControlBar::ShowFrameRate(float fps)
+{
+    if (static_cast<float>(ParseAtof(m_fps->currentText().toStdString())) != fps) m_fps->setEditText(Fixed(fps));
+}
+
 void ControlBar::ShowRate(const std::string& text)
 {
     if (m_showRate) m_showRate(QString::fromStdString(text));

@@ -57,6 +57,7 @@ public:
     CVector ReadVector() override;
     void ApplyLastFrame() override;
     float ReadFrameRate(bool fromSelection) override;
+    void ShowFrameRate(float fps) override;
     void ReadCurrentFrame() override;
     void ShowRate(const std::string& text) override;
     void ShowNote(const std::string& text) override;

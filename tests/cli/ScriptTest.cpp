@@ -160,6 +160,17 @@ TEST_F(Script, NudgeFollowsTheMouseTarget)
     ASSERT_TRUE(Saved(r, s, t));
     EXPECT_EQ(s.m_camera[0].m_position, CVector(0, 0, -1900));
     EXPECT_EQ(s.m_models[0].m_frames[0].m_position, CVector(1, 0, 0));
+
+    // A nudge whose sum would not be finite is refused, on a model and on
+    // the camera, as a typed value that is not is.
+    for (const char* target : {"model", "camera"}) {
+        const ScriptResult big = Run(std::string("open arm.mqo\nselect base\ntarget ") + target +
+                                     "\nnudge 3e38 0 0\nnudge 3e38 0 0\n");
+        EXPECT_FALSE(big.ok) << target;
+        EXPECT_NE(big.error.find("test.kvs:5: the nudge would take the values past the largest number"),
+                  std::string::npos)
+            << big.error;
+    }
 }
 
 TEST_F(Script, HierarchyCommands)

@@ -6,6 +6,7 @@
 
 #include "TestUtil.h"
 #include "export/GltfScene.h"
+#include "export/NonFinite.h"
 #include "image/Decoders.h"
 #include "image/DibStream.h"
 #include "image/PngEncoder.h"
@@ -377,9 +378,10 @@ TEST_F(Gltf, DamagedScenesStillGiveAValidDocument)
     scene.m_models[2].m_frames[5].m_position.m_y = INFINITY;
     scene.m_models[2].m_frames[5].m_key = 1;
     scene.m_models[2].m_frames[9].m_key = 1;
+    const NonFiniteCount replaced;
     const gltf::Document doc = Build();
     const tinygltf::Model& m = doc.model;
-    EXPECT_FALSE(doc.warnings.empty());
+    EXPECT_GT(replaced.Count(), 0u);
     EXPECT_EQ(m.nodes[static_cast<std::size_t>(NodeNamed(m, "empty"))].mesh, -1);
     EXPECT_EQ(m.scenes[0].nodes.size(), 3u) << "the arm, now without parent, and a model the walk misses";
     for (const tinygltf::Accessor& a : m.accessors) {
@@ -439,6 +441,7 @@ TEST_F(Gltf, SeparateFilesBesideTheGltf)
     std::string png;
     std::string error;
     ASSERT_TRUE(EncodePNG(*Picture(), png, error)) << error;
+    png += "bytes after the end";  // not what the conversion of paint.bmp gives
     fs::create_directories(dir.Path() / "TEXTURE");
     const std::string source = dir.File("TEXTURE/paint.png");
     test::WriteFile(source, png);

@@ -5,6 +5,7 @@
 
 #include "TestUtil.h"
 #include "export/HspWriter.h"
+#include "export/RecordWriter.h"
 #include "image/DibStream.h"
 
 namespace kinovela {
@@ -203,6 +204,36 @@ TEST_F(Hsp, WriteErrorsFailTheExport)
     std::filesystem::create_directories(dir.File("blocked.ma"));
     EXPECT_FALSE(Export("blocked.mx").ok);
     EXPECT_FALSE(std::filesystem::exists(dir.File("blocked.mx")));
+}
+
+// The model file's records go out in pieces, and the last piece in the
+// writer's destructor. A Cancel that arrives with it (the sink's progress
+// report throws) comes too late to stop anything and must not end the
+// program; one thrown while the writer is still writing passes on.
+TEST(HspRecords, ACancelWithTheLastPieceEndsNothing)
+{
+    struct CancellingSink final : ByteSink {
+        std::size_t written = 0;
+        void Write(const char*, std::size_t size) override
+        {
+            written += size;
+            throw WorkCancelled{};
+        }
+    } sink;
+    {
+        RecordWriter out(sink);
+        out.Vec4(1, 2, 3, 4);
+    }
+    EXPECT_EQ(sink.written, 16u);
+
+    sink.written = 0;
+    EXPECT_THROW(
+        {
+            RecordWriter out(sink);
+            for (int i = 0; i < 100000; ++i) out.U32(static_cast<std::uint32_t>(i));
+        },
+        WorkCancelled);
+    EXPECT_GT(sink.written, 0u);
 }
 
 }  // namespace

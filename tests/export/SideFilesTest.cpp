@@ -117,6 +117,7 @@ const std::map<std::string, std::vector<std::string>> kFiles = {
     {"k.k3d", {"face.tga", "arm.x", "k.k3d"}},
     {"h.mx", {"face.bmp", "h.ma", "h.mx"}},
     {"Shockwave3D.sdf", {"face.tga", "Shockwave3D.sdf"}},
+    {"g.gltf", {"face.png", "g.bin", "g.gltf"}},
 };
 
 TEST_F(SideFiles, AFailedExportLeavesTheFolderAsItWas)
@@ -127,7 +128,9 @@ TEST_F(SideFiles, AFailedExportLeavesTheFolderAsItWas)
         fs::create_directories(out);
         // A disk that is full once the side files are written: nothing at
         // all may be left, in an empty folder or over an earlier export.
-        Build(3000);
+        // (A .gltf shares corners, so its file needs more faces to fill.)
+        const int many = main == "g.gltf" ? 10000 : 3000;
+        Build(many);
         {
             FileSizeLimit limit(48 << 10);
             const ExportResult r = Export(main);
@@ -140,7 +143,7 @@ TEST_F(SideFiles, AFailedExportLeavesTheFolderAsItWas)
         ASSERT_TRUE(Export(main).ok);
         const auto before = Snapshot(out);
         for (const std::string& f : files) EXPECT_TRUE(before.count(f)) << f;
-        Build(3000);
+        Build(many);
         {
             FileSizeLimit limit(48 << 10);
             EXPECT_FALSE(Export(main).ok);
@@ -174,6 +177,25 @@ TEST_F(SideFiles, CopiesAreComparedByContents)
         EXPECT_NE(r.warnings[0].find("face.tga: a different file is there already"), std::string::npos) << r.warnings[0];
         fs::remove(out + "/face.tga");
     }
+
+    // A .gltf chooses its pictures' names: a different file of the user's
+    // is kept and the picture goes beside it under the next name.
+    ExportResult r = Export("g.gltf");
+    ASSERT_TRUE(r.ok) << r.error;
+    const std::string png = ReadFile(out + "/face.png");
+    WriteFile(out + "/face.png", "the user's own face.png");
+    r = Export("g.gltf");
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(ReadFile(out + "/face.png"), "the user's own face.png");
+    EXPECT_EQ(ReadFile(out + "/face_2.png"), png);
+    EXPECT_NE(ReadFile(out + "/g.gltf").find("\"face_2.png\""), std::string::npos);
+    ASSERT_EQ(r.warnings.size(), 1u);
+    EXPECT_NE(r.warnings[0].find("face.png: a different file is there already"), std::string::npos) << r.warnings[0];
+    // The next export finds its own picture there: nothing more is written.
+    fs::remove(out + "/face.png");
+    r = Export("g.gltf");
+    EXPECT_TRUE(r.warnings.empty()) << r.warnings[0];
+    EXPECT_EQ(ReadFile(out + "/face.png"), png);
 }
 
 TEST_F(SideFiles, LinksInTheOutputFolderAreReplacedNotFollowed)

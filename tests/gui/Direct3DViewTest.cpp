@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QTest>
 
+#include "TestUtil.h"
 #include "ui/CommandTexts.h"
 #include "gui/WindowFixture.h"
 
@@ -61,6 +62,36 @@ TEST_F(Direct3DView, ShowsTheDevicePictureAndKeepsTheScene)
     EXPECT_EQ(view.RendererMode(), 0);
     EXPECT_EQ(scene.m_selected, 1);
     EXPECT_EQ(scene.m_camera[0].m_position, CVector(30, -20, -2500));
+}
+
+// Frame all (F4) on a scene too deep for the usual field of view widens
+// it; the DirectX view shows the whole scene at once, as OpenGL does.
+TEST_F(Direct3DView, FrameAllOnADeepSceneShowsItWhole)
+{
+    test::TempDir dir;
+    test::WriteFile(dir.File("tower.mqo"),
+                    test::Mqo("Material 1 {\n\t\"red\" col(1 0 0 1) dif(1) amb(0) emi(0) spc(0) power(5)\n}\n" +
+                              test::MqoObject("tower",
+                                              "-150 0 0\n-150 6000 0\n150 6000 0\n150 0 0\n"
+                                              "-150 0 0\n-150 6000 0\n150 6000 0\n150 0 0",
+                                              "4 V(0 1 2 3) M(0)\n4 V(7 6 5 4) M(0)")));
+    doc.OnNewDocument();
+    window->OpenFile(QString::fromStdString(dir.File("tower.mqo")));
+    ASSERT_TRUE(window->RunCommand(ui::ID_RENDER_DIRECTX));
+    QTest::keySequence(window.get(), QKeySequence(Qt::Key_F4));
+    QTest::qWait(60);
+    ASSERT_GT(scene.m_fov, kDefaultFov);
+    const QImage shown = window->View()->grabFramebuffer();
+    QRect tower;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x) {
+            const QColor c = shown.pixelColor(x, y);
+            if (c.red() > 60 && c.red() > 2 * c.green() && c.red() > 2 * c.blue()) tower |= QRect(x, y, 1, 1);
+        }
+    ASSERT_FALSE(tower.isEmpty());
+    EXPECT_TRUE(tower.top() > 0 && tower.bottom() < shown.height() - 1) << "cut off at the view's edge";
+    EXPECT_GT(std::max(tower.height() / double(shown.height()), tower.width() / double(shown.width())), 0.6)
+        << "fills the view";
 }
 
 }  // namespace

@@ -9,7 +9,15 @@
 
 #include <GL/gl.h>
 
+#include <cstring>
+#include <memory>
+
+#ifndef GL_BGR_EXT
+#define GL_BGR_EXT 0x80E0
+#endif
+
 #include "TestUtil.h"
+#include "image/DibStream.h"
 #include "render/gl/GlRenderer.h"
 
 namespace kinovela {
@@ -139,6 +147,36 @@ TEST_F(Gl, UnusableListNumbersGetFreshLists)
     EXPECT_EQ(renderer.ListOf(1), 40u);
     EXPECT_GT(renderer.ListOf(0), 2u);
     EXPECT_NE(renderer.ListOf(0), 40u);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// The lists draw with -v, so every texture must hold the picture's bottom
+// row first, whichever order the decoder left the rows in. A picture of
+// several upload bands, stored top row first and bottom row first.
+TEST_F(Gl, TexturesHoldTheBottomRowFirst)
+{
+    constexpr int kW = 1001, kH = 1000;  // rows padded to four bytes
+    for (const int stored : {-kH, kH}) {
+        auto image = std::make_shared<DibStream>();
+        ASSERT_TRUE(image->Create(kW, stored, 24));
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < 3 * kW; ++x) image->RowPointer(y)[x] = static_cast<std::uint8_t>(y * 7 + x);
+        CMaterial m;
+        m.m_texture = "picture.png";
+        m.m_image = image;
+        scene.m_materials = {m};
+        renderer.RebuildModelLists();
+        ASSERT_NE(scene.m_materials[0].m_glTexture, 0u);
+        glBindTexture(GL_TEXTURE_2D, scene.m_materials[0].m_glTexture);
+        std::vector<std::uint8_t> texels(static_cast<std::size_t>(3 * kW * kH));
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_BGR_EXT, GL_UNSIGNED_BYTE, texels.data());
+        int wrong = 0;
+        for (int r = 0; r < kH; ++r)
+            wrong += std::memcmp(texels.data() + static_cast<std::size_t>(3 * kW * r), image->RowPointer(kH - 1 - r),
+                                 3 * kW) != 0;
+        EXPECT_EQ(wrong, 0) << (stored < 0 ? "top row first" : "bottom row first");
+    }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 

@@ -33,6 +33,7 @@
 #include <sstream>
 
 #include "TestUtil.h"
+#include "common/Numbers.h"
 #include "document/CommandIds.h"
 #include "ui/CommandTexts.h"
 #include "ui/Dialogs.h"
@@ -261,6 +262,34 @@ TEST_F(Window, ChoosingARateWhilePlayingRestartsTheTimer)
     Key(Qt::CTRL | Qt::Key_D);
     EXPECT_EQ(window->View()->TimerInterval(), -1);
     EXPECT_EQ(t.m_playing, 0);
+}
+
+TEST_F(Window, TheRateBoxShowsTheRateInUse)
+{
+    QComboBox* fps = Bar().m_fps;
+    auto type = [&](const char* text) {
+        fps->setFocus();
+        fps->lineEdit()->selectAll();
+        QTest::keyClicks(fps->lineEdit(), text);
+    };
+    // Play takes a typed rate; one past the range plays at the range's end,
+    // and the box says so.
+    type("5000");
+    Key(Qt::CTRL | Qt::Key_B);
+    EXPECT_EQ(t.m_fps, 1000.0f);
+    EXPECT_EQ(ParseAtof(fps->currentText().toStdString()), 1000.0);
+    Key(Qt::CTRL | Qt::Key_D);
+    // So does the rate read before Save As.
+    type("1e-9");
+    doc.UpdateAllViews(kHintFps);
+    EXPECT_EQ(t.m_fps, kMinFrameRate);
+    EXPECT_EQ(static_cast<float>(ParseAtof(fps->currentText().toStdString())), kMinFrameRate);
+    // A rate in the range stays as typed.
+    type("24");
+    Key(Qt::CTRL | Qt::Key_B);
+    EXPECT_EQ(t.m_fps, 24.0f);
+    EXPECT_EQ(fps->currentText(), "24");
+    Key(Qt::CTRL | Qt::Key_D);
 }
 
 TEST_F(Window, DropsAddModelsUntilASceneFileOpens)

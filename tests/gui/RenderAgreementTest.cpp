@@ -23,6 +23,7 @@
 #include <filesystem>
 
 #include "TestUtil.h"
+#include "image/PngWriter.h"
 #include "image/Textures.h"
 #include "render/gl/GlRenderer.h"
 #include "render/soft/Direct3DRenderer.h"
@@ -214,6 +215,81 @@ TEST(RenderAgreement, TexturedFloorAndBox)
     ASSERT_TRUE(scene.m_materials[0].m_image);
     scene.m_models[1].m_frames[0].m_rotation = {0, 30, 0};
     ExpectAgreement(scene, t, "textured");
+}
+
+// One picture stored both ways round: a PNG, which decodes top row first,
+// and a BMP, which decodes bottom row first. Each textured on a square
+// facing the camera, the OpenGL preview must draw the two alike, with the
+// picture's top-left quarter (red) at the square's top left, as the
+// Direct3D preview draws it.
+TEST(RenderAgreement, PicturesDecodedEitherWayUpLookTheSame)
+{
+    test::TempDir dir;
+    constexpr int kSide = 8;
+    constexpr std::uint32_t kQuarters[2][2] = {{0xFFE02020, 0xFF20C020}, {0xFF2020E0, 0xFFE0E020}};
+    std::vector<std::uint32_t> top(kSide * kSide);
+    DibStream bmp;
+    ASSERT_TRUE(bmp.Create(kSide, kSide, 24));
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) {
+            const std::uint32_t c = kQuarters[y * 2 / kSide][x * 2 / kSide];
+            top[static_cast<std::size_t>(y * kSide + x)] = c;
+            std::uint8_t* p = bmp.RowPointer(y) + 3 * x;
+            p[0] = static_cast<std::uint8_t>(c);
+            p[1] = static_cast<std::uint8_t>(c >> 8);
+            p[2] = static_cast<std::uint8_t>(c >> 16);
+        }
+    ASSERT_TRUE(bmp.SaveBMP(dir.File("picture.bmp")));
+    ASSERT_TRUE(WritePng(dir.File("picture.png"), kSide, kSide, top.data()).ok);
+
+    // Corners bottom left, top left, top right, bottom right: clockwise on
+    // the screen, so drawn; v counts from the picture's top.
+    auto scene = [&](CKinovela& s, CTimeline& t, const std::string& file) {
+        const std::string doc = test::Mqo(
+            "Material 1 {\n\t\"picture\" col(1 1 1 1) dif(1) amb(0) emi(0) spc(0) power(5) tex(\"" + file +
+            "\")\n}\n" +
+            test::MqoObject("square", "-150 -150 0\n-150 150 0\n150 150 0\n150 -150 0",
+                            "4 V(0 1 2 3) M(0) UV(0 1 0 0 1 0 1 1)"));
+        ASSERT_TRUE(test::ImportText(s, t, doc).ok);
+        s.m_camera[0].m_rotation = {0, 0, 0};
+        TextureSearch search;
+        search.documentFolders.push_back(dir.Path().string());
+        ASSERT_TRUE(LoadSceneTextures(s, search).Empty());
+    };
+    CKinovela fromPng, fromBmp;
+    CTimeline t1, t2;
+    scene(fromPng, t1, "picture.png");
+    scene(fromBmp, t2, "picture.bmp");
+    ASSERT_TRUE(fromPng.m_materials[0].m_image && fromBmp.m_materials[0].m_image);
+    ASSERT_TRUE(fromPng.m_materials[0].m_image->IsTopDown());
+    ASSERT_TRUE(fromBmp.m_materials[0].m_image->IsBottomUp());
+
+    const QImage png = DrawOpenGL(fromPng, t1);
+    const QImage bmpPicture = DrawOpenGL(fromBmp, t2);
+    ASSERT_FALSE(png.isNull()) << "no OpenGL context";
+    // The square's quarters, found by the background's colour around them.
+    const QRgb background = png.pixel(0, 0);
+    QRect square;
+    for (int y = 0; y < png.height(); ++y)
+        for (int x = 0; x < png.width(); ++x)
+            if (Difference(png.pixel(x, y), background) > kTolerance) square |= QRect(x, y, 1, 1);
+    ASSERT_GT(square.width(), 40);
+    auto at = [&](const QImage& image, double fx, double fy) {
+        return image.pixel(square.left() + static_cast<int>(fx * square.width()),
+                           square.top() + static_cast<int>(fy * square.height()));
+    };
+    for (const QImage* image : {&png, &bmpPicture}) {
+        const QRgb topLeft = at(*image, 0.25, 0.25), bottomRight = at(*image, 0.75, 0.75);
+        EXPECT_TRUE(qRed(topLeft) > 2 * qGreen(topLeft) && qRed(topLeft) > 2 * qBlue(topLeft))
+            << (image == &png ? "PNG" : "BMP") << ": top left " << std::hex << topLeft;
+        EXPECT_TRUE(qBlue(bottomRight) * 2 < qRed(bottomRight) && qBlue(bottomRight) * 2 < qGreen(bottomRight))
+            << (image == &png ? "PNG" : "BMP") << ": bottom right " << std::hex << bottomRight;
+    }
+    int differing = 0;
+    for (int y = 0; y < png.height(); ++y)
+        for (int x = 0; x < png.width(); ++x) differing += Difference(png.pixel(x, y), bmpPicture.pixel(x, y)) > kTolerance;
+    EXPECT_EQ(differing, 0);
+    ExpectAgreement(fromPng, t1, "top-down-png");
 }
 
 }  // namespace

@@ -245,6 +245,17 @@ TEST_F(Decoders, BmpRunLengthClipsRunsAndMovesAtTheEdges)
     EXPECT_EQ(img.Bits()[0], 0);
 
     EXPECT_FALSE(img.LoadBMP(Write("rle24.bmp", BmpFile(1, 1, 24, 1, {}, {1, 2, 0, 1})), 63));
+
+    // Data that cannot write every pixel, even in runs of 255, announces a
+    // picture it does not hold: 120 bytes as 65280 x 984 pixels took a
+    // second and 300 MB. Exactly enough runs still read.
+    Bytes runs;
+    for (int r = 0; r < 3; ++r) runs.insert(runs.end(), {255, 4, 255, 4, 0, 0});
+    EXPECT_FALSE(img.LoadBMP(Write("thin.bmp", BmpFile(511, 4, 8, 1, palette, runs)), 63));
+    ASSERT_TRUE(img.LoadBMP(Write("runs.bmp", BmpFile(510, 3, 8, 1, palette, runs)), 63));
+    EXPECT_EQ(img.RowPointer(0)[509], 4);
+    const Bytes few = {255, 1, 0, 2, 255, 200, 0, 1};
+    EXPECT_FALSE(img.LoadBMP(Write("huge.bmp", BmpFile(65280, 984, 8, 1, Bytes(8, 0), few)), 63));
 }
 
 Bytes Chunk(const char* id, const Bytes& body)
@@ -329,6 +340,30 @@ TEST_F(Decoders, IlbmPlanesPaletteAndMask)
     std::memcpy(pbm.data() + 8, "PBM ", 4);
     EXPECT_FALSE(LoadIFF(Write("pbm.iff", pbm), img));
     EXPECT_FALSE(LoadIFF(Write("wide.iff", Ilbm(2, 1, 25, 0, 0, {}, body)), img));
+}
+
+TEST_F(Decoders, IlbmRefusesAPictureItsFileCannotHold)
+{
+    // 512 x 8, one plane: 64 bytes a row, 512 in all. ByteRun1 packs at
+    // best 128 bytes into a two-byte run, so four runs hold the picture and
+    // three cannot; uncompressed, every byte must be there.
+    Bytes runs;
+    for (int i = 0; i < 4; ++i) runs.insert(runs.end(), {0x81, 0xAA});
+    ASSERT_TRUE(LoadIFF(Write("runs.iff", Ilbm(512, 8, 1, 0, 1, {}, runs)), img));
+    EXPECT_EQ(img.RowPointer(7)[63], 0xAA);
+    runs.resize(6);
+    EXPECT_FALSE(LoadIFF(Write("fewer.iff", Ilbm(512, 8, 1, 0, 1, {}, runs)), img));
+    EXPECT_TRUE(img.Empty());
+    EXPECT_TRUE(LoadIFF(Write("plain.iff", Ilbm(512, 8, 1, 0, 0, {}, Bytes(512, 0x0F))), img));
+    EXPECT_FALSE(LoadIFF(Write("short.iff", Ilbm(512, 8, 1, 0, 0, {}, Bytes(510, 0x0F))), img));
+    // A mask plane counts: 16 x 4 with a mask is 16 bytes.
+    EXPECT_FALSE(LoadIFF(Write("mask.iff", Ilbm(16, 4, 1, 1, 0, {}, Bytes(8, 0))), img));
+
+    // 163 bytes that announced 4108 x 8296 pixels in 24 planes, and took
+    // more than a second to decode.
+    const std::string huge = std::string(KINOVELA_SOURCE_DIR) + "/fuzz/corpus/iff/tiny-file-huge-picture.iff";
+    ASSERT_TRUE(std::filesystem::exists(huge));
+    EXPECT_FALSE(LoadIFF(huge, img));
 }
 
 std::string MakeJpeg(const std::string& path, int width, int height, bool grey)

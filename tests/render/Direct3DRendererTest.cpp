@@ -151,6 +151,34 @@ TEST_F(Preview, TexturedQuadShowsItsTexelsTheRightWayUp)
     expect({40, -40, 0}, 0xFFFFFFu);
 }
 
+// Frame all widens the field of view for deep scenes and camera reset
+// narrows it again: the next draw shows it, with nothing rebuilt.
+TEST_F(Preview, EachDrawTakesTheScenesFieldOfView)
+{
+    Open(Material("red", "1 0 0 1", 0, 0),
+         test::MqoObject("square", "-100 100 0\n100 100 0\n100 -100 0\n-100 -100 0", "4 V(0 1 2 3) M(0)"));
+    auto redWidth = [](const soft::Surface& s) {
+        int left = s.width, right = -1;
+        for (int y = 0; y < s.height; ++y)
+            for (int x = 0; x < s.width; ++x)
+                if ((s.At(x, y) & 0xFFFFFF) == 0xFF0000u) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+        return right - left + 1;
+    };
+    const int narrow = redWidth(Draw());
+    ASSERT_GT(narrow, 60);
+    scene.m_fov = 30.0f;
+    renderer.DrawDirect3D();
+    const double expected = narrow * std::tan(DegreesToRadians(5.0f)) / std::tan(DegreesToRadians(15.0f));
+    EXPECT_NEAR(redWidth(*renderer.Picture()), expected, 2);
+    EXPECT_EQ(PixelAt(*renderer.Picture(), {95, 95, 0}), 0xFF0000u);  // a corner, where the wider view puts it
+    scene.m_fov = kDefaultFov;
+    renderer.DrawDirect3D();
+    EXPECT_EQ(redWidth(*renderer.Picture()), narrow);
+}
+
 TEST_F(Preview, AxesSelectionBoxAndPoses)
 {
     Open(Material("m", "0.5 0.5 0.5 1", 0, 0), test::MqoObject("tri", kTriangle, "3 V(0 1 2) M(0)"));

@@ -4,7 +4,9 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <cstring>
 #include <set>
+#include <vector>
 
 #include "image/DibStream.h"
 
@@ -203,6 +205,33 @@ void GlRenderer::ReleaseTextures()
     for (CMaterial& m : m_scene.m_materials) m.m_glTexture = 0;
 }
 
+void GlRenderer::UploadRows(const DibStream& img)
+{
+    const GLenum format = img.BitCount() == 32 ? GL_BGRA_EXT : GL_BGR_EXT;
+    const GLint internal = img.BitCount() == 32 ? 4 : 3;
+    const int width = img.Width(), height = img.Height();
+    // The model lists draw with -v, which shows a picture upright when its
+    // first row in memory is its bottom row. A picture decoded top row first
+    // (PNG, some TGAs) goes up in bands turned round, so that the pictures
+    // meet the same coordinates whichever way they were stored.
+    if (img.IsBottomUp()) {
+        glTexImage2D(GL_TEXTURE_2D, 0, internal, width, height, 0, format, GL_UNSIGNED_BYTE, img.Bits());
+        return;
+    }
+    glTexImage2D(GL_TEXTURE_2D, 0, internal, width, height, 0, format, GL_UNSIGNED_BYTE, nullptr);
+    const std::size_t stride = img.Stride();
+    const int band = static_cast<int>(std::clamp<std::size_t>((std::size_t{1} << 20) / stride, 1, height));
+    std::vector<std::uint8_t> rows(stride * static_cast<std::size_t>(band));
+    for (int first = 0; first < height; first += band) {
+        const int count = std::min(band, height - first);
+        // Texture row first + k is picture row height - 1 - (first + k).
+        for (int k = 0; k < count; ++k)
+            std::memcpy(rows.data() + stride * static_cast<std::size_t>(k), img.RowPointer(height - 1 - first - k),
+                        stride);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, first, width, count, format, GL_UNSIGNED_BYTE, rows.data());
+    }
+}
+
 void GlRenderer::RebuildModelLists()
 {
     if (!m_ready) return;
@@ -214,13 +243,11 @@ void GlRenderer::RebuildModelLists()
         CMaterial& mat = m_scene.m_materials[i];
         if (mat.m_texture.empty() || !mat.m_image || mat.m_image->Empty()) continue;
         const DibStream& img = *mat.m_image;
-        const bool alpha = img.BitCount() == 32;
         // Rows are padded to four bytes; 24-bit rows need the matching unpack.
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         glGenTextures(1, &m_textures[i]);
         glBindTexture(GL_TEXTURE_2D, m_textures[i]);
-        glTexImage2D(GL_TEXTURE_2D, 0, alpha ? 4 : 3, img.Width(), img.Height(), 0, alpha ? GL_BGRA_EXT : GL_BGR_EXT,
-                     GL_UNSIGNED_BYTE, img.Bits());
+        UploadRows(img);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);

@@ -18,6 +18,8 @@ inline constexpr const char* kSetPixelFormatError = "SetPixelFormat::Error";
 inline constexpr const char* kCreateContextError = "wglCreateContext::Error";
 inline constexpr const char* kMakeCurrentError = "wglMakeCurrent::Error";
 
+class DibStream;
+
 class GlRenderer {
 public:
     GlRenderer(CKinovela& scene, const CTimeline& timeline) : m_scene(scene), m_timeline(timeline) {}
@@ -41,6 +43,8 @@ public:
 
 private:
     void CompileModel(std::size_t index, unsigned list);
+    // Into the bound texture, bottom row first whatever the picture's order.
+    static void UploadRows(const DibStream& img);
     void ApplyMaterial(int id);
     void SetupLight();
     void ApplyCamera();
