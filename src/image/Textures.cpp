@@ -82,7 +82,11 @@ bool FillA8R8G8B8(const DibStream& image, std::span<std::uint32_t> out, std::siz
 std::vector<std::string> TextureSearch::Folders() const
 {
     std::vector<std::string> folders = firstFolders;
-    folders.push_back(ModuleDirectory() + "TEXTURE");
+    {
+        std::string program = ProgramTextureFolder();
+        program.pop_back();  // listed as the other folders are, without the '/'
+        folders.push_back(program);
+    }
     for (const std::string& f : documentFolders) {
         folders.push_back(f);
         folders.push_back((f.empty() || f.back() == '/' ? f : f + "/") + "TEXTURE");
