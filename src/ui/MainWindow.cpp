@@ -25,6 +25,7 @@
 #include <cstdio>
 
 #include "common/TextCodec.h"
+#include "common/UserTexts.h"
 #include "document/DocumentMessages.h"
 #include "document/CommandIds.h"
 #include "ui/AboutBox.h"
@@ -469,6 +470,7 @@ void MainWindow::SwitchMenus()
     // windows already open keep theirs.
     for (const auto& [menu, title] : m_menus) menu->setTitle(Tr("Menu", title));
     for (const auto& [id, action] : m_actions) ApplyTexts(action, id);
+    NameToolBars();
     if (m_recentPlaceholder) m_recentPlaceholder->setText(Caption(ID_FILE_MRU));
     RebuildRecentMenu();
     UpdateTitle();
@@ -496,7 +498,7 @@ void MainWindow::OnRemoveRegistration()
 void MainWindow::CreateToolBars()
 {
     auto bar = [this](const char* name, std::initializer_list<int> ids) {
-        auto* b = new QToolBar(QString::fromUtf8(name), this);
+        auto* b = new QToolBar(this);
         b->setObjectName(name);
         b->setIconSize(QSize(16, 15));
         b->setAllowedAreas(Qt::AllToolBarAreas);
@@ -518,6 +520,15 @@ void MainWindow::CreateToolBars()
                                               ID_NEXT_FRAME, ID_NEXT_KEY, ID_LAST_FRAME, 0, ID_KEY_DIALOG, ID_KEY_ADD,
                                               ID_KEY_ADD_ALL, ID_KEY_DELETE, ID_KEY_DELETE_ALL, ID_AUTO_KEY, 0,
                                               ID_INSERT_FRAMES, ID_DELETE_FRAMES});
+    NameToolBars();
+}
+
+void MainWindow::NameToolBars()
+{
+    // The names the tool bars' own pop-up lists them by: those of the View
+    // menu's items that show and hide them.
+    m_mainToolBar->setWindowTitle(PlainCaption(Caption(ID_VIEW_TOOLBAR)));
+    m_controlToolBar->setWindowTitle(PlainCaption(Caption(ID_VIEW_CONTROL_TOOLBAR)));
 }
 
 void MainWindow::CreateStatusBar()
@@ -801,7 +812,7 @@ void MainWindow::FrameView(bool selectedOnly)
 {
     const float aspect = static_cast<float>(m_view->width()) / static_cast<float>(std::max(1, m_view->height()));
     if (m_doc.OnFrameView(selectedOnly, aspect) == CKinoDoc::FrameResult::TooDeep)
-        statusBar()->showMessage(QString::fromUtf8(msg::kTooDeepToFrame), kNoteMilliseconds);
+        statusBar()->showMessage(QString::fromStdString(UserText(msg::kTooDeepToFrame)), kNoteMilliseconds);
 }
 
 void MainWindow::OnBackground()

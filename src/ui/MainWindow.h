@@ -168,6 +168,7 @@ private:
     void RebuildRecentMenu();
     // The texts of one command's action in the current language.
     void ApplyTexts(QAction* action, int id) const;
+    void NameToolBars();
     void OnHelp();
     void OnSwitchLanguage();
     void OnRemoveRegistration();
