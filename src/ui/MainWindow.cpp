@@ -202,6 +202,7 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
     doc.m_autoKey = ReadSetting(kAutoKeySetting, false).toBool();
     CreateActions();
     CreateMenus();
+    RebuildRecentMenu();  // the files of the last run
     CreateToolBars();
     SelectOpenGL();
 
