@@ -221,6 +221,8 @@ constexpr std::array kTexts{
 
 }  // namespace
 
+std::span<const CommandText> CommandTexts() { return kTexts; }
+
 const CommandText* FindCommandText(int id)
 {
     for (const CommandText& t : kTexts)

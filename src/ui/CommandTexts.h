@@ -8,6 +8,8 @@
 #include <QKeySequence>
 #include <QString>
 
+#include <span>
+
 #include "ui/Tr.h"
 
 namespace kinovela::ui {
@@ -39,6 +41,8 @@ struct CommandText {
     const char* tip;      // tool tip of the tool bar button
 };
 
+// Every entry, in menu order.
+std::span<const CommandText> CommandTexts();
 // Null for an id with no entry.
 const CommandText* FindCommandText(int id);
 // The caption, prompt and tip in the current language (empty for an id

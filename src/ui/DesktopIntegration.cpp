@@ -68,8 +68,9 @@ void RunTool(const char* tool, const QString& folder)
     const QString program = QStandardPaths::findExecutable(QString::fromLatin1(tool));
     if (program.isEmpty() || !QFileInfo(folder).isDir()) return;
     QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Their remarks (a folder outside XDG_DATA_DIRS) are for packagers.
     p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
     p.start(program, {folder});
     if (p.waitForStarted()) p.waitForFinished(kToolMilliseconds);
 }
