@@ -17,7 +17,7 @@ packages=(
   qt6-tools-dev qt6-l10n-tools librsvg2-bin desktop-file-utils shared-mime-info
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  assimp-utils imagemagick view3dscene xvfb xauth
+  assimp-utils imagemagick view3dscene xvfb xauth xdotool
   libtinygltf-dev nlohmann-json3-dev nodejs chromium
 )
 if [[ "${1:-}" == "--bench" ]]; then
