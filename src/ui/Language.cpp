@@ -1,6 +1,7 @@
 #include "ui/Language.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QSettings>
 
 #include "common/Paths.h"
@@ -19,7 +20,28 @@ bool SpeaksJapanese(const QLocale& locale)
 
 Language::Language(QString translationFile, QLocale locale) : m_file(std::move(translationFile)), m_locale(locale) {}
 
-Language::~Language() { UnloadEnglish(); }
+Language::~Language()
+{
+    UnloadEnglish();
+    ShowQtJapanese(false);
+}
+
+void Language::ShowQtJapanese(bool shown)
+{
+    if (!shown || m_qtJapanese) {
+        if (!shown && m_qtJapanese) {
+            QCoreApplication::removeTranslator(m_qtJapanese.get());
+            m_qtJapanese.reset();
+        }
+        return;
+    }
+    auto qt = std::make_unique<QTranslator>();
+    if (!qt->load(QLocale(QLocale::Japanese, QLocale::Japan), "qtbase", "_",
+                  QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return;
+    m_qtJapanese = std::move(qt);
+    QCoreApplication::installTranslator(m_qtJapanese.get());
+}
 
 bool Language::LoadEnglish()
 {
@@ -47,9 +69,13 @@ bool Language::SetUp(std::string& name)
     const bool english = chosen == kEnglish || (chosen != kJapanese && !SpeaksJapanese(m_locale));
     if (english) {
         name = kEnglish;
-        return LoadEnglish();
+        const bool changed = LoadEnglish();
+        // Without the translation the texts stay Japanese, Qt's too.
+        ShowQtJapanese(!EnglishShown());
+        return changed;
     }
     name = kJapanese;
+    ShowQtJapanese(true);
     return UnloadEnglish();
 }
 

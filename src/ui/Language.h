@@ -44,16 +44,23 @@ public:
 
     // Whether the English texts are in use (the translation is loaded).
     bool EnglishShown() const { return m_english != nullptr; }
+    // Whether Qt's own texts (the standard buttons, the file and colour
+    // dialogs) are in Japanese: while Japanese is in use and Qt's Japanese
+    // translation is installed (Debian's qt6-translations-l10n); else Qt
+    // speaks English.
+    bool QtJapaneseShown() const { return m_qtJapanese != nullptr; }
     // How many times the translation has been loaded.
     int Loads() const { return m_loads; }
 
 private:
     bool LoadEnglish();
     bool UnloadEnglish();
+    void ShowQtJapanese(bool shown);
 
     QString m_file;
     QLocale m_locale;
     std::unique_ptr<QTranslator> m_english;
+    std::unique_ptr<QTranslator> m_qtJapanese;
     int m_loads = 0;
 };
 

@@ -149,6 +149,10 @@ TEST_F(StartUp, SwitchingTwiceReturnsToTheFirstLanguageAndReloadsTheTranslation)
     EXPECT_EQ(Settings().value(ui::kLanguageSetting).toString(), "Japanese");
     EXPECT_FALSE(language.EnglishShown());
     EXPECT_EQ(ui::Tr("Menu", "ﾌｧｲﾙ(&F)"), QString::fromUtf8("ﾌｧｲﾙ(&F)"));
+    // Qt's own buttons and dialogs speak Japanese with the rest
+    // (scripts/deps.sh installs Qt's translations).
+    EXPECT_TRUE(language.QtJapaneseShown());
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QString::fromUtf8("はい(&Y)"));
 
     EXPECT_TRUE(language.Switch(name));
     EXPECT_EQ(name, "English");
@@ -156,6 +160,8 @@ TEST_F(StartUp, SwitchingTwiceReturnsToTheFirstLanguageAndReloadsTheTranslation)
     EXPECT_TRUE(language.EnglishShown());
     EXPECT_EQ(language.Loads(), 2) << "the translation is read afresh";
     EXPECT_EQ(ui::Tr("Menu", "ﾌｧｲﾙ(&F)"), "&File");
+    EXPECT_FALSE(language.QtJapaneseShown());
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Yes");
 }
 
 // Without English.qm the program stays Japanese, though the setting and the
