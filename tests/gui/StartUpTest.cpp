@@ -27,6 +27,7 @@
 #include <set>
 
 #include "TestUtil.h"
+#include "gui/WindowTestMain.h"
 #include "document/CommandIds.h"
 #include "document/DocumentMessages.h"
 #include "ui/AboutBox.h"
@@ -522,19 +523,9 @@ TEST_F(StartUp, TheRegistrationCommandRemovesWhatTheStartWrote)
 
 int main(int argc, char** argv)
 {
-    QSurfaceFormat format;
-    format.setVersion(2, 1);
-    format.setProfile(QSurfaceFormat::CompatibilityProfile);
-    format.setDepthBufferSize(24);
-    QSurfaceFormat::setDefaultFormat(format);
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication app(argc, argv);
-    // Settings go to a folder of the test's own, never the user's.
-    const kinovela::test::TempDir settings;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(settings.Path().string()));
-    kinovela::SetTextTranslator([](const char* context, const char* source) {
-        return QCoreApplication::translate(context, source).toStdString();
+    return kinovela::test::RunWindowTests(argc, argv, [] {
+        kinovela::SetTextTranslator([](const char* context, const char* source) {
+            return QCoreApplication::translate(context, source).toStdString();
+        });
     });
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }
