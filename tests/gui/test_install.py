@@ -79,6 +79,20 @@ class Installed(unittest.TestCase):
                            env=env, timeout=30)
         self.assertEqual((p.returncode, p.stdout.decode()), (0, "Kinovela 6.6\n"))
 
+    def test_the_program_texture_folder_is_found_in_the_prefix(self):
+        # A document alone in a folder: its texture can only come from the
+        # program's TEXTURE folder, installed in share/kinovela.
+        folder = tempfile.mkdtemp(dir=self.tmp)
+        document = shutil.copy(os.path.join(self.data, "samples", "robot_arm.mqo"), folder)
+        env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(folder, "config"))
+        p = subprocess.run(["xvfb-run", "-a", "-s", "-screen 0 1600x1000x24", os.path.join(self.prefix, "bin", "kinovela"),
+                            "--grab", os.path.join(folder, "view.png"), document], capture_output=True, env=env,
+                           timeout=120)
+        err = p.stderr.decode("utf-8", "replace")
+        self.assertEqual(p.returncode, 0, err)
+        self.assertNotIn("robot_panel.bmp", err)
+        self.assertTrue(os.path.exists(os.path.join(folder, "view.png")))
+
     # The installed editor, started as from a desktop, on a virtual display.
     def start(self, language, *args):
         home = tempfile.mkdtemp(dir=self.tmp)
