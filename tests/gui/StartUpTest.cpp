@@ -203,6 +203,10 @@ TEST_F(StartUp, TheSwitchChangesMenusAndToolBarsAtOnce)
     EXPECT_EQ(window->Action(ui::ID_HELP_INDEX)->text(), "&Contents\tAlt+I");
     EXPECT_EQ(CurrentFrameLabel(), "Current frame");
     EXPECT_EQ(window->MainToolBar()->windowTitle(), "Main Toolbar");
+    // The slider is laid out for the language in use, at every resize.
+    const QWidget* slider = window->Controls()->findChild<QWidget*>("frameSlider");
+    ASSERT_NE(slider, nullptr);
+    EXPECT_EQ(slider->minimumHeight(), ui::ControlBar::kEnglishSliderHeight);
 
     // Each menu's items can be told apart by their access keys.
     for (QAction* m : window->menuBar()->actions()) {
@@ -229,6 +233,8 @@ TEST_F(StartUp, TheSwitchChangesMenusAndToolBarsAtOnce)
     EXPECT_EQ(window->MainToolBar()->windowTitle(), QString::fromUtf8("ﾒｲﾝ ﾂｰﾙ ﾊﾞｰ"));
     EXPECT_EQ(CurrentFrameLabel(), "Current frame") << "the control bar keeps its language until the next start";
     EXPECT_EQ(play->shortcut(), QKeySequence("Ctrl+B"));
+    window->resize(1100, 760);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return slider->minimumHeight() == ui::ControlBar::kSliderHeight; }, 2000));
 
     ui::CDlgInsert later(0, window.get());
     EXPECT_EQ(later.windowTitle(), QString::fromUtf8("ﾌﾚｰﾑの挿入"));
