@@ -14,9 +14,10 @@ packages=(
   g++ cmake ninja-build pkg-config python3
   libpng-dev libjpeg62-turbo-dev
   qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev fonts-ipafont-gothic
+  qt6-tools-dev qt6-l10n-tools qt6-translations-l10n librsvg2-bin desktop-file-utils shared-mime-info
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  assimp-utils imagemagick view3dscene xvfb xauth
+  assimp-utils imagemagick view3dscene xvfb xauth xdotool
   libtinygltf-dev nlohmann-json3-dev nodejs chromium
 )
 if [[ "${1:-}" == "--bench" ]]; then

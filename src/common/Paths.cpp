@@ -3,6 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
+#ifndef KINOVELA_DATA_FROM_BIN
+#define KINOVELA_DATA_FROM_BIN "../share/kinovela"
+#endif
+
 namespace kinovela {
 
 namespace {
@@ -32,6 +38,23 @@ std::string ModuleDirectory()
     const std::size_t slash = buf.find_last_of('/');
     return slash == std::string::npos ? std::string("./") : buf.substr(0, slash + 1);
 }
+
+std::string ProgramDataPath(std::string_view name)
+{
+    const std::string beside = ModuleDirectory() + std::string(name);
+    struct stat st{};
+    if (::stat(beside.c_str(), &st) == 0) return beside;
+    // Shown in messages (the folders a texture was looked for in), so
+    // without the "bin/.." of the relative step.
+    const std::string installed =
+        std::filesystem::path(ModuleDirectory() + KINOVELA_DATA_FROM_BIN + "/" + std::string(name))
+            .lexically_normal()
+            .string();
+    if (::stat(installed.c_str(), &st) == 0) return installed;
+    return beside;
+}
+
+std::string ProgramTextureFolder() { return WithSlash(ProgramDataPath("TEXTURE")); }
 
 std::string NameAsPath(std::string_view name)
 {
@@ -65,7 +88,7 @@ std::string FindTextureFile(const std::string& textureName, const std::vector<st
     const std::string name = NameAsPath(textureName);
     for (const std::string& folder : firstFolders)
         if (IsFile(WithSlash(folder) + name)) return WithSlash(folder) + name;
-    const std::string first = ModuleDirectory() + "TEXTURE/" + name;
+    const std::string first = ProgramTextureFolder() + name;
     if (IsFile(first)) return first;
     for (const std::string& folder : extraFolders) {
         for (const std::string& candidate : {WithSlash(folder) + name, WithSlash(folder) + "TEXTURE/" + name})

@@ -20,15 +20,23 @@ namespace kinovela {
 const std::vector<ExportFormat>& ExportFormats()
 {
     static const std::vector<ExportFormat> formats = {
-        {"w3d", "Shockwave3Dフォーマットで保存", "SDFファイルへの書き出しに失敗しました。"},
-        {"x", "DirectXフォーマットで保存", "xファイルへの書き出しに失敗しました。"},
-        {"k3d", "Kino3D&x形式で保存", "Kino3D&xファイルへの書き出しに失敗しました。"},
-        {"wrl", "VRML97フォーマットで保存", "VRMLファイルへの書き出しに失敗しました。"},
-        {"mx", "Hot Soup Processorフォーマットで保存", "Hot Soup Processorフォーマットで保存"},
-        {"mqs", "RayTrans Libraryフォーマットで保存", "RayTrans Libraryファイルへの書き出しに失敗しました。"},
-        {"h", "Hフォーマットで保存", "Hフォーマットで保存"},
-        {"gltf", "glTF 2.0フォーマットで保存", "glTFファイルへの書き出しに失敗しました。"},
-        {"glb", "glTF 2.0フォーマットで保存", "glTFファイルへの書き出しに失敗しました。"},
+        {"w3d", KINOVELA_TEXT("Messages", "Shockwave3Dフォーマットで保存"),
+         KINOVELA_TEXT("Messages", "SDFファイルへの書き出しに失敗しました。")},
+        {"x", KINOVELA_TEXT("Messages", "DirectXフォーマットで保存"),
+         KINOVELA_TEXT("Messages", "xファイルへの書き出しに失敗しました。")},
+        {"k3d", KINOVELA_TEXT("Messages", "Kino3D&x形式で保存"),
+         KINOVELA_TEXT("Messages", "Kino3D&xファイルへの書き出しに失敗しました。")},
+        {"wrl", KINOVELA_TEXT("Messages", "VRML97フォーマットで保存"),
+         KINOVELA_TEXT("Messages", "VRMLファイルへの書き出しに失敗しました。")},
+        {"mx", KINOVELA_TEXT("Messages", "Hot Soup Processorフォーマットで保存"),
+         KINOVELA_TEXT("Messages", "Hot Soup Processorフォーマットで保存")},
+        {"mqs", KINOVELA_TEXT("Messages", "RayTrans Libraryフォーマットで保存"),
+         KINOVELA_TEXT("Messages", "RayTrans Libraryファイルへの書き出しに失敗しました。")},
+        {"h", KINOVELA_TEXT("Messages", "Hフォーマットで保存"), KINOVELA_TEXT("Messages", "Hフォーマットで保存")},
+        {"gltf", KINOVELA_TEXT("Messages", "glTF 2.0フォーマットで保存"),
+         KINOVELA_TEXT("Messages", "glTFファイルへの書き出しに失敗しました。")},
+        {"glb", KINOVELA_TEXT("Messages", "glTF 2.0フォーマットで保存"),
+         KINOVELA_TEXT("Messages", "glTFファイルへの書き出しに失敗しました。")},
     };
     return formats;
 }
@@ -174,13 +182,13 @@ ExportResult RunExport(const ExportFormat& format, CKinovela& scene, CTimeline& 
 
 bool SaveAsDispatcher::EditOptions(const ExportFormat& format, ExportOptions& options)
 {
-    if (std::string_view(format.extension) != "glb") return m_ui.EditOptions(options, format.title);
+    if (std::string_view(format.extension) != "glb") return m_ui.EditOptions(options, UserText(format.title));
     // A .glb always holds its pictures: the dialog shows the box ticked and
     // fixed, and the .gltf choice in the shared record stays as it was.
     ExportOptions shown = options;
     shown.embedTextures = 1;
     shown.embedTexturesAvailability = -1;
-    if (!m_ui.EditOptions(shown, format.title)) return false;
+    if (!m_ui.EditOptions(shown, UserText(format.title))) return false;
     shown.embedTextures = options.embedTextures;
     shown.embedTexturesAvailability = options.embedTexturesAvailability;
     options = shown;
@@ -235,16 +243,16 @@ DocResult SaveAsDispatcher::SaveAs(CKinoDoc& doc)
             }
             if (r.ok && !r.warnings.empty()) {
                 // Side files skipped or kept: told once, after the export.
-                std::string text = msg::kExportWarnings;
+                std::string text = UserText(msg::kExportWarnings);
                 for (const std::string& w : r.warnings) text += "\n  " + w;
                 m_ui.ShowMessage(text);
             }
             if (!r.ok) {
                 result.warnings = r.warnings;
-                m_ui.ShowMessage(r.MessageOr(format->failureMessage));
+                m_ui.ShowMessage(UserText(r.MessageOr(format->failureMessage)));
                 result.shown = true;
                 result.ok = false;
-                result.message = std::string(r.MessageOr(format->failureMessage)) + "\n" + r.error;
+                result.message = UserText(r.MessageOr(format->failureMessage)) + "\n" + r.error;
             }
         }
     }

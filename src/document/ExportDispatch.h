@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/UserTexts.h"
 #include "document/ExportOptions.h"
 #include "document/KinoDoc.h"
 #include "export/ExportCommon.h"
@@ -21,7 +22,8 @@ struct ExportFormat {
 };
 
 // A .w3d export whose description was written but not converted.
-inline constexpr const char* kW3dConversionFailed = "Shockwave3Dへの書き出しに失敗しました。";
+inline constexpr const char* kW3dConversionFailed =
+    KINOVELA_TEXT("Messages", "Shockwave3Dへの書き出しに失敗しました。");
 
 // The formats with a writer, in the order Save As tests them; null when the
 // extension names none.

@@ -85,7 +85,7 @@ std::string DocResult::WarningSummary() const
 {
     if (warnings.size() <= 1) return warnings.empty() ? std::string() : warnings[0];
     char lead[64];
-    std::snprintf(lead, sizeof lead, msg::kWarningCount, static_cast<int>(std::min<std::size_t>(warnings.size(), INT_MAX)));
+    std::snprintf(lead, sizeof lead, UserText(msg::kWarningCount).c_str(), static_cast<int>(std::min<std::size_t>(warnings.size(), INT_MAX)));
     std::string s = lead;
     for (std::size_t i = 0; i < warnings.size(); ++i) s += (i ? " / " : "") + warnings[i];
     return s;
@@ -373,14 +373,14 @@ void CKinoDoc::OnDeleteKey(bool allModels)
 
 std::string CKinoDoc::OnInsertFrames(int after, int count)
 {
-    if (!m_scene.InsertFrames(m_timeline, after, count)) return msg::kFrameOutOfRange;
+    if (!m_scene.InsertFrames(m_timeline, after, count)) return UserText(msg::kFrameOutOfRange);
     UpdateAllViews(kHintFrames);
     return {};
 }
 
 std::string CKinoDoc::OnDeleteFrames(int first, int last)
 {
-    if (!m_scene.DeleteFrames(m_timeline, first, last)) return msg::kFrameOutOfRange;
+    if (!m_scene.DeleteFrames(m_timeline, first, last)) return UserText(msg::kFrameOutOfRange);
     UpdateAllViews(kHintFrames);
     return {};
 }
@@ -664,14 +664,14 @@ bool CKinoDoc::Reparent(int model, int newParent, bool ctrlHeld)
 
 std::string CKinoDoc::OnCopyAnimation()
 {
-    return CopyAnimation(m_scene) ? std::string() : std::string(msg::kSelectModel);
+    return CopyAnimation(m_scene) ? std::string() : UserText(msg::kSelectModel);
 }
 
 std::string CKinoDoc::OnPasteAnimation()
 {
     // Pasting replaces a model's animation: a step of the history, so that
     // it is neither lost unasked nor beyond undo.
-    if (!PasteAnimation(m_scene, m_timeline)) return msg::kSelectModel;
+    if (!PasteAnimation(m_scene, m_timeline)) return UserText(msg::kSelectModel);
     return {};
 }
 

@@ -36,9 +36,9 @@ std::vector<TextureCopy> TexturesLeftBehind(const CKinovela& scene, const std::s
 
 std::string CopyTexturesQuestion(const std::vector<TextureCopy>& copies, const std::string& folder)
 {
-    std::string text = std::string(msg::kTexturesLeftBehind) + "\n\n";
+    std::string text = UserText(msg::kTexturesLeftBehind) + "\n\n";
     for (const TextureCopy& c : copies) text += "  " + Cp932ToUtf8(c.name) + "\n";
-    return text + "\n" + msg::kCopyTexturesInto + "\n  " + WithSlash(folder) + "TEXTURE";
+    return text + "\n" + UserText(msg::kCopyTexturesInto) + "\n  " + WithSlash(folder) + "TEXTURE";
 }
 
 std::string CopyTexturesInto(const std::vector<TextureCopy>& copies, const std::string& folder)
@@ -55,7 +55,7 @@ std::string CopyTexturesInto(const std::vector<TextureCopy>& copies, const std::
     std::vector<std::string> problems = result.warnings;
     if (!result.error.empty()) problems.push_back(result.error);
     if (problems.empty()) return {};
-    std::string text = msg::kTextureCopyProblems;
+    std::string text = UserText(msg::kTextureCopyProblems);
     for (const std::string& p : problems) text += "\n  " + p;
     return text;
 }

@@ -353,7 +353,7 @@ void ViewInteraction::OnUpdate(int hint)
         Play(m_controls.ReadFrameRate(true));
         return;
     case kHintStop: StopTimer(); return;
-    case kHintPoseOffKey: m_controls.ShowNote(msg::kPoseNotKey); return;
+    case kHintPoseOffKey: m_controls.ShowNote(UserText(msg::kPoseNotKey)); return;
     default: break;
     }
     m_host.Invalidate();

@@ -51,7 +51,7 @@ std::set<FileId> TextureSources(const CKinovela& scene, const TextureSearch& sea
 {
     std::vector<std::string> places;
     for (const std::string& f : search.firstFolders) places.push_back(WithSlash(f));
-    places.push_back(ModuleDirectory() + "TEXTURE/");
+    places.push_back(ProgramTextureFolder());
     for (const std::string& f : search.documentFolders) {
         places.push_back(WithSlash(f));
         places.push_back(WithSlash(f) + "TEXTURE/");

@@ -9,12 +9,14 @@
 #include "common/AtomicFile.h"
 #include "common/Paths.h"
 #include "common/TextCodec.h"
+#include "common/UserTexts.h"
 
 namespace kinovela {
 
-const char* const kTextureLoadFailedMessage = "ファイルが見つからないか、この画像ファイルには対応していません！";
-const char* const kTextureFoldersSearched = "探したフォルダ:";
-const char* const kTexturesMore = "ほか %zu 個";
+const char* const kTextureLoadFailedMessage =
+    KINOVELA_TEXT("Messages", "ファイルが見つからないか、この画像ファイルには対応していません！");
+const char* const kTextureFoldersSearched = KINOVELA_TEXT("Messages", "探したフォルダ:");
+const char* const kTexturesMore = KINOVELA_TEXT("Messages", "ほか %zu 個");
 
 bool WriteTGA(ByteSink& sink, const DibStream& image, ImageProgress progress, void* value)
 {
@@ -80,7 +82,11 @@ bool FillA8R8G8B8(const DibStream& image, std::span<std::uint32_t> out, std::siz
 std::vector<std::string> TextureSearch::Folders() const
 {
     std::vector<std::string> folders = firstFolders;
-    folders.push_back(ModuleDirectory() + "TEXTURE");
+    {
+        std::string program = ProgramTextureFolder();
+        program.pop_back();  // listed as the other folders are, without the '/'
+        folders.push_back(program);
+    }
     for (const std::string& f : documentFolders) {
         folders.push_back(f);
         folders.push_back((f.empty() || f.back() == '/' ? f : f + "/") + "TEXTURE");
@@ -129,18 +135,18 @@ TextureReport LoadSceneTextures(CKinovela& scene, const TextureSearch& search, s
 std::string MissingTexturesMessage(const TextureReport& report, std::size_t maxNames)
 {
     if (report.missing.empty()) return {};
-    std::string text = std::string(kTextureLoadFailedMessage) + "\n\n";
+    std::string text = UserText(kTextureLoadFailedMessage) + "\n\n";
     std::size_t shown = 0;
     for (const MissingTexture& m : report.missing) {
         if (shown++ == maxNames) {
             char more[64];
-            std::snprintf(more, sizeof more, kTexturesMore, report.missing.size() - maxNames);
+            std::snprintf(more, sizeof more, UserText(kTexturesMore).c_str(), report.missing.size() - maxNames);
             text += std::string("  ") + more + "\n";
             break;
         }
         text += "  " + Cp932ToUtf8(m.name) + (m.file.empty() ? "" : " (" + m.file + ")") + "\n";
     }
-    text += std::string("\n") + kTextureFoldersSearched + "\n";
+    text += "\n" + UserText(kTextureFoldersSearched) + "\n";
     for (const std::string& f : report.folders) {
         std::error_code ec;
         const std::filesystem::path shownPath = std::filesystem::absolute(f, ec).lexically_normal();

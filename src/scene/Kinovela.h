@@ -58,6 +58,9 @@ public:
     bool m_axisX = true;
     bool m_axisY = true;
     bool m_axisZ = true;
+    // The interface language in use ("English" or "Japanese"; empty until
+    // the editor has set it up). The control bar lays its slider out by it.
+    std::string m_language;
 
     // Keeps each camera angle within -360..360 (not 0..360).
     void WrapCameraAngles();

@@ -453,7 +453,7 @@ NativeReadResult Read(std::string_view data, const std::string& fileName, CKinov
     } catch (const ReadError& e) {
         result.offset = e.offset;
         result.detail = e.detail;
-        result.message = FillName(e.kind == Failure::Truncated ? msg::kReadPastEnd : msg::kCorruptFile, fileName);
+        result.message = FillName(UserText(e.kind == Failure::Truncated ? msg::kReadPastEnd : msg::kCorruptFile).c_str(), fileName);
         return result;
     }
     result.offset = r.Pos();
@@ -488,7 +488,7 @@ NativeReadResult ReadNativeFile(const std::string& path, CKinovela& scene, CTime
     std::string error;
     if (!file.Open(path, error)) {
         NativeReadResult result;
-        result.message = FillName(msg::kCannotOpen, path);
+        result.message = FillName(UserText(msg::kCannotOpen).c_str(), path);
         result.detail = error;
         result.ioError = true;
         return result;

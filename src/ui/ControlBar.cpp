@@ -39,7 +39,6 @@ const QColor KeySlider::kFaintColour(150, 150, 150);
 KeySlider::KeySlider(QWidget* parent) : QSlider(Qt::Horizontal, parent)
 {
     setTickPosition(QSlider::NoTicks);  // the key markers are drawn here
-    setMinimumHeight(38);
 }
 
 void KeySlider::ClearTicks()
@@ -130,11 +129,11 @@ ControlBar::ControlBar(CKinoDoc& doc, QWidget* parent) : QWidget(parent), m_doc(
     m_fps->setInsertPolicy(QComboBox::NoInsert);
     m_fps->addItems({"1", "5", "10", "15", "30", "60", "100", "1000"});
     m_fps->setMinimumWidth(110);
-    row->addWidget(new QLabel(QString::fromUtf8("現在のﾌﾚｰﾑ"), this));
+    row->addWidget(new QLabel(Tr("ControlBar", "現在のﾌﾚｰﾑ"), this));
     row->addWidget(m_current);
     m_keyMark = new QLabel(QString::fromUtf8(kCurrentKeyMark), this);
     m_keyMark->setObjectName("currentKeyMark");
-    m_keyMark->setToolTip(QString::fromUtf8(kCurrentKeyTip));
+    m_keyMark->setToolTip(Tr("Texts", kCurrentKeyTip));
     m_keyMark->setStyleSheet(QString("color: %1; font-weight: bold;").arg(KeySlider::kMarkerColour.name()));
     QSizePolicy keep = m_keyMark->sizePolicy();
     keep.setRetainSizeWhenHidden(true);  // the row does not jump as it comes and goes
@@ -142,10 +141,10 @@ ControlBar::ControlBar(CKinoDoc& doc, QWidget* parent) : QWidget(parent), m_doc(
     m_keyMark->hide();
     row->addWidget(m_keyMark);
     row->addSpacing(12);
-    row->addWidget(new QLabel(QString::fromUtf8("最後のﾌﾚｰﾑ"), this));
+    row->addWidget(new QLabel(Tr("ControlBar", "最後のﾌﾚｰﾑ"), this));
     row->addWidget(m_last);
     row->addSpacing(12);
-    row->addWidget(new QLabel(QString::fromUtf8("1秒間のﾌﾚｰﾑ数"), this));
+    row->addWidget(new QLabel(Tr("ControlBar", "1秒間のﾌﾚｰﾑ数"), this));
     row->addWidget(m_fps);
     row->addStretch(1);
     grid->addLayout(row, 0, 2);
@@ -153,7 +152,11 @@ ControlBar::ControlBar(CKinoDoc& doc, QWidget* parent) : QWidget(parent), m_doc(
     m_slider = new KeySlider(this);
     m_slider->setObjectName("frameSlider");
     m_slider->setRange(0, doc.Timeline().m_last);
-    grid->addWidget(m_slider, 1, 2, 2, 1);
+    m_sliderBox = new QVBoxLayout;
+    m_sliderBox->setContentsMargins(0, 0, 0, 0);
+    m_sliderBox->addWidget(m_slider);
+    grid->addLayout(m_sliderBox, 1, 2, 2, 1);
+    PlaceSlider();
     grid->setColumnStretch(2, 1);
     connect(m_slider, &QSlider::valueChanged, this, [this] { SliderNotification(); });
 
@@ -267,7 +270,7 @@ void ControlBar::Restore(const QLineEdit* field)
 
 void ControlBar::Refuse(const char* message)
 {
-    if (m_showMessage) m_showMessage(QString::fromUtf8(message));
+    if (m_showMessage) m_showMessage(Tr("Dialogs", message));
 }
 
 void ControlBar::ShowCurrentKey()
@@ -378,6 +381,19 @@ void ControlBar::resizeEvent(QResizeEvent* e)
     const CTimeline& t = m_doc.Timeline();
     if (!m_last->hasFocus()) m_last->setText(QString::number(t.m_last));
     m_slider->setMaximum(t.m_last);
+    PlaceSlider();
+}
+
+void ControlBar::PlaceSlider()
+{
+    // The English labels need a little more room above the slider, which
+    // then also grows a little; the language is the one in use now, not
+    // the one the bar was made in.
+    const bool english = m_doc.Scene().m_language == "English";
+    const int gap = english ? kEnglishSliderGap : 0;
+    const int height = english ? kEnglishSliderHeight : kSliderHeight;
+    if (m_sliderBox->contentsMargins().top() != gap) m_sliderBox->setContentsMargins(0, gap, 0, 0);
+    m_slider->setMinimumHeight(height);
 }
 
 float ControlBar::ReadFrameRate(bool fromSelection)

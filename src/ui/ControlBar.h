@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include <functional>
@@ -64,6 +65,12 @@ public:
 
     // Axis switch 0, 1 or 2 turned over (its check box follows).
     void ToggleAxis(int axis);
+
+    // The slider's least height, and the room above it, while the
+    // interface is Japanese and while it is English.
+    static constexpr int kSliderHeight = 40;
+    static constexpr int kEnglishSliderHeight = 45;
+    static constexpr int kEnglishSliderGap = 5;
 
     // Redraws the 3D view; the rate text goes to the status bar.
     std::function<void()> m_invalidate;
@@ -127,8 +134,11 @@ private:
     void Restore(const QLineEdit* field);
     void Refuse(const char* message);
     void ShowCurrentKey();
+    // Lays the slider out for the language in use.
+    void PlaceSlider();
 
     CKinoDoc& m_doc;
+    QVBoxLayout* m_sliderBox;
     int m_commitHolds = 0;
     // The text Enter last refused, and its field: leaving the field with
     // that text restores it without telling the user a second time.

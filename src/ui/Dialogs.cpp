@@ -66,7 +66,7 @@ void CheckedDialog::Finish()
 
 bool CheckedDialog::Refuse(QLineEdit* field, const char* message)
 {
-    m_showMessage(QString::fromUtf8(message));
+    m_showMessage(Tr("Dialogs", message));
     field->setFocus(Qt::OtherFocusReason);
     field->selectAll();
     return false;
@@ -87,12 +87,13 @@ void CheckedDialog::accept()
 
 CDlgKeyFrame::CDlgKeyFrame(int frame, QWidget* parent) : CheckedDialog(parent), m_frameValue(frame)
 {
-    setWindowTitle(QString::fromUtf8("ﾓﾃﾞﾙのｷｰﾌﾚｰﾑの追加・削除"));
-    m_frame = AddInteger(QString::fromUtf8("ﾌﾚｰﾑ"), frame);
-    const char* captions[4] = {"選択中のﾓﾃﾞﾙのｷｰﾌﾚｰﾑを追加", "全てのﾓﾃﾞﾙのｷｰﾌﾚｰﾑを追加", "選択中のﾓﾃﾞﾙのｷｰﾌﾚｰﾑを削除",
-                               "全てのﾓﾃﾞﾙのｷｰﾌﾚｰﾑを削除"};
+    setWindowTitle(Tr("Dialogs", "ﾓﾃﾞﾙのｷｰﾌﾚｰﾑの追加・削除"));
+    m_frame = AddInteger(Tr("Dialogs", "ﾌﾚｰﾑ"), frame);
+    const char* captions[4] = {
+        QT_TRANSLATE_NOOP("Dialogs", "選択中のﾓﾃﾞﾙのｷｰﾌﾚｰﾑを追加"), QT_TRANSLATE_NOOP("Dialogs", "全てのﾓﾃﾞﾙのｷｰﾌﾚｰﾑを追加"),
+        QT_TRANSLATE_NOOP("Dialogs", "選択中のﾓﾃﾞﾙのｷｰﾌﾚｰﾑを削除"), QT_TRANSLATE_NOOP("Dialogs", "全てのﾓﾃﾞﾙのｷｰﾌﾚｰﾑを削除")};
     for (int i = 0; i < 4; ++i) {
-        auto* b = new QRadioButton(QString::fromUtf8(captions[i]), this);
+        auto* b = new QRadioButton(Tr("Dialogs", captions[i]), this);
         m_choice.addButton(b, i);
         m_layout->addWidget(b);
     }
@@ -102,17 +103,17 @@ CDlgKeyFrame::CDlgKeyFrame(int frame, QWidget* parent) : CheckedDialog(parent), 
 
 CDlgInsert::CDlgInsert(int frame, QWidget* parent) : CheckedDialog(parent), m_afterValue(frame)
 {
-    setWindowTitle(QString::fromUtf8("ﾌﾚｰﾑの挿入"));
-    m_after = AddInteger(QString::fromUtf8("ﾌﾚｰﾑ目の後ろに"), frame);
-    m_count = AddInteger(QString::fromUtf8("ﾌﾚｰﾑ追加"), 1);
+    setWindowTitle(Tr("Dialogs", "ﾌﾚｰﾑの挿入"));
+    m_after = AddInteger(Tr("Dialogs", "ﾌﾚｰﾑ目の後ろに"), frame);
+    m_count = AddInteger(Tr("Dialogs", "ﾌﾚｰﾑ追加"), 1);
     Finish();
 }
 
 CDlgDelete::CDlgDelete(int frame, QWidget* parent) : CheckedDialog(parent), m_firstValue(frame), m_lastValue(frame)
 {
-    setWindowTitle(QString::fromUtf8("ﾌﾚｰﾑの削除"));
-    m_first = AddInteger(QString::fromUtf8("始点"), frame);
-    m_last = AddInteger(QString::fromUtf8("終点"), frame);
+    setWindowTitle(Tr("Dialogs", "ﾌﾚｰﾑの削除"));
+    m_first = AddInteger(Tr("Dialogs", "始点"), frame);
+    m_last = AddInteger(Tr("Dialogs", "終点"), frame);
     Finish();
 }
 
@@ -120,7 +121,7 @@ namespace {
 
 QGroupBox* Group(QWidget* parent, const char* title, QLayout* inner)
 {
-    auto* g = new QGroupBox(QString::fromUtf8(title), parent);
+    auto* g = new QGroupBox(Tr("Dialogs", title), parent);
     g->setLayout(inner);
     return g;
 }
@@ -144,7 +145,7 @@ CDlgSave::CDlgSave(ExportOptions& options, const QString& title, QWidget* parent
         auto* box = new QHBoxLayout;
         int id = 0;
         for (const char* c : captions) {
-            auto* b = new QRadioButton(QString::fromUtf8(c), this);
+            auto* b = new QRadioButton(Tr("Dialogs", c), this);
             group.addButton(b, id++);
             box->addWidget(b);
         }
@@ -152,7 +153,7 @@ CDlgSave::CDlgSave(ExportOptions& options, const QString& title, QWidget* parent
         return box;
     };
     auto check = [this](int value) {
-        auto* c = new QCheckBox(QString::fromUtf8("書き出す"), this);
+        auto* c = new QCheckBox(Tr("Dialogs", "書き出す"), this);
         c->setChecked(value != 0);
         return c;
     };
@@ -162,39 +163,56 @@ CDlgSave::CDlgSave(ExportOptions& options, const QString& title, QWidget* parent
         return box;
     };
 
-    m_layout->addWidget(Group(this, "ｱﾆﾒｰｼｮﾝｷｰ", radios(m_keyType, {"移動・回転・ｽｹｰﾙ", "行列", "なし"}, options.keyType)));
+    m_layout->addWidget(Group(this, QT_TRANSLATE_NOOP("Dialogs", "ｱﾆﾒｰｼｮﾝｷｰ"),
+                              radios(m_keyType,
+                                     {QT_TRANSLATE_NOOP("Dialogs", "移動・回転・ｽｹｰﾙ"),
+                                      QT_TRANSLATE_NOOP("Dialogs", "行列"), QT_TRANSLATE_NOOP("Dialogs", "なし")},
+                                     options.keyType)));
     m_speed = new QLineEdit(QString::number(options.speed), this);
     auto* speed = new QHBoxLayout;
-    speed->addWidget(new QLabel(QString::fromUtf8("1ﾌﾚｰﾑを"), this));
+    speed->addWidget(new QLabel(Tr("Dialogs", "1ﾌﾚｰﾑを"), this));
     speed->addWidget(m_speed);
-    speed->addWidget(new QLabel(QString::fromUtf8("倍"), this));
-    m_layout->addWidget(Group(this, "ｱﾆﾒｰｼｮﾝ速度", speed));
-    m_layout->addWidget(Group(this, "ﾃｸｽﾁｬのｸｵﾘﾃｨ", radios(m_quality, {"標準(ｻｲｽﾞ小)", "高画質ﾃｸｽﾁｬ(ｻｲｽﾞ大)"},
-                                                            options.textureQuality)));
-    m_uv = new QCheckBox(QString::fromUtf8("UV座標"), this);
+    // "倍" reads after the speed as after the scale; other languages may
+    // need two words.
+    speed->addWidget(new QLabel(Tr("Dialogs", "倍", "speed"), this));
+    m_layout->addWidget(Group(this, QT_TRANSLATE_NOOP("Dialogs", "ｱﾆﾒｰｼｮﾝ速度"), speed));
+    m_layout->addWidget(Group(this, QT_TRANSLATE_NOOP("Dialogs", "ﾃｸｽﾁｬのｸｵﾘﾃｨ"),
+                              radios(m_quality,
+                                     {QT_TRANSLATE_NOOP("Dialogs", "標準(ｻｲｽﾞ小)"),
+                                      QT_TRANSLATE_NOOP("Dialogs", "高画質ﾃｸｽﾁｬ(ｻｲｽﾞ大)")},
+                                     options.textureQuality)));
+    m_uv = new QCheckBox(Tr("Dialogs", "UV座標"), this);
     m_uv->setChecked(options.textureCoords != 0);
     m_layout->addWidget(m_uv);
-    m_layout->addWidget(Group(this, "座標系", radios(m_handedness, {"左手座標系", "右手座標系"}, options.coordinateSystem)));
+    m_layout->addWidget(Group(this, QT_TRANSLATE_NOOP("Dialogs", "座標系"),
+                              radios(m_handedness,
+                                     {QT_TRANSLATE_NOOP("Dialogs", "左手座標系"),
+                                      QT_TRANSLATE_NOOP("Dialogs", "右手座標系")},
+                                     options.coordinateSystem)));
     m_normals = check(options.normals);
     m_camera = check(options.camera);
     m_light = check(options.light);
-    m_layout->addWidget(Group(this, "法線", single(m_normals)));
-    m_layout->addWidget(Group(this, "ｶﾒﾗ", single(m_camera)));
-    m_layout->addWidget(Group(this, "ﾗｲﾄ", single(m_light)));
+    m_layout->addWidget(Group(this, QT_TRANSLATE_NOOP("Dialogs", "法線"), single(m_normals)));
+    m_layout->addWidget(Group(this, QT_TRANSLATE_NOOP("Dialogs", "ｶﾒﾗ"), single(m_camera)));
+    m_layout->addWidget(Group(this, QT_TRANSLATE_NOOP("Dialogs", "ﾗｲﾄ"), single(m_light)));
     m_scale = new QLineEdit(FloatText(options.scale), this);
     auto* scale = new QHBoxLayout;
-    scale->addWidget(new QLabel(QString::fromUtf8("ｽｹｰﾙ"), this));
+    scale->addWidget(new QLabel(Tr("Dialogs", "ｽｹｰﾙ"), this));
     scale->addWidget(m_scale);
-    scale->addWidget(new QLabel(QString::fromUtf8("倍"), this));
+    scale->addWidget(new QLabel(Tr("Dialogs", "倍", "scale"), this));
     m_layout->addLayout(scale);
     // Choices only glTF has are shown only for glTF.
     if (options.everyFrameAvailability != -2) {
-        m_layout->addWidget(Group(this, "ｻﾝﾌﾟﾘﾝｸﾞ", radios(m_sampling, {"ｷｰﾌﾚｰﾑ", "全ﾌﾚｰﾑ"}, options.everyFrame)));
+        m_layout->addWidget(Group(this, QT_TRANSLATE_NOOP("Dialogs", "ｻﾝﾌﾟﾘﾝｸﾞ"),
+                                  radios(m_sampling,
+                                         {QT_TRANSLATE_NOOP("Dialogs", "ｷｰﾌﾚｰﾑ"),
+                                          QT_TRANSLATE_NOOP("Dialogs", "全ﾌﾚｰﾑ")},
+                                         options.everyFrame)));
         if (options.everyFrameAvailability == -1)
             for (QAbstractButton* b : m_sampling.buttons()) b->setEnabled(false);
     }
     if (options.embedTexturesAvailability != -2) {
-        m_embed = new QCheckBox(QString::fromUtf8("ﾃｸｽﾁｬを埋め込む"), this);
+        m_embed = new QCheckBox(Tr("Dialogs", "ﾃｸｽﾁｬを埋め込む"), this);
         m_embed->setChecked(options.embedTextures != 0);
         m_embed->setEnabled(options.embedTexturesAvailability != -1);
         m_layout->addWidget(m_embed);

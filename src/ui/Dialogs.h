@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QString>
 
+#include "ui/Tr.h"
+
 #include <functional>
 #include <optional>
 
@@ -18,8 +20,9 @@ class QVBoxLayout;
 
 namespace kinovela::ui {
 
-inline constexpr const char* kNotAnInteger = "整数を入力してください。";
-inline constexpr const char* kNotANumber = "数字を入力してください。";
+// Refusals of a field's text, translated in the "Dialogs" context.
+inline constexpr const char* kNotAnInteger = QT_TRANSLATE_NOOP("Dialogs", "整数を入力してください。");
+inline constexpr const char* kNotANumber = QT_TRANSLATE_NOOP("Dialogs", "数字を入力してください。");
 
 // A whole decimal number with an optional sign, spaces around allowed;
 // nothing for anything else, or for a value an int cannot hold.

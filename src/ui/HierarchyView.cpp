@@ -23,7 +23,7 @@ namespace kinovela::ui {
 namespace {
 
 // The pop-up's items, in order; their captions come from the command table.
-constexpr const char* kMenuTitle = "ﾓﾃﾞﾙ(&M)";
+constexpr const char* kMenuTitle = QT_TRANSLATE_NOOP("Menu", "ﾓﾃﾞﾙ(&M)");
 constexpr int kMenuItems[] = {ID_MODEL_ADD, ID_MODEL_DELETE, ID_MODEL_RENAME, ID_MODEL_SHOW_HIDE};
 constexpr const char* kMessageTitle = "Kinovela";
 
@@ -178,7 +178,8 @@ CHierarchyView::CHierarchyView(CKinoDoc& doc, QWidget* parent) : QTreeWidget(par
 
     m_chooseModelFile = [this] {
         const QString start = DialogStartFolder(QString::fromStdString(m_doc.PathName()));
-        const QString path = QFileDialog::getOpenFileName(this, QString(), start, QString::fromUtf8(kModelFilter));
+        const QString path = QFileDialog::getOpenFileName(this, PlainCaption(Caption(ID_MODEL_ADD)), start,
+                                                          Tr("Texts", kModelFilter));
         RememberDialogFolder(path);
         return path;
     };
@@ -613,7 +614,7 @@ void CHierarchyView::OnShowHide()
 
 std::unique_ptr<QMenu> CHierarchyView::BuildPopup(bool onModel)
 {
-    auto menu = std::make_unique<QMenu>(QString::fromUtf8(kMenuTitle), this);
+    auto menu = std::make_unique<QMenu>(Tr("Menu", kMenuTitle), this);
     menu->setObjectName(QString::number(onModel ? kModelMenu : kRootMenu));
     for (const int id : kMenuItems) {
         if (!onModel && id != ID_MODEL_ADD) continue;

@@ -25,11 +25,16 @@
 #include <cstdio>
 
 #include "common/TextCodec.h"
+#include "common/UserTexts.h"
 #include "document/DocumentMessages.h"
 #include "document/CommandIds.h"
+#include "ui/AboutBox.h"
 #include "ui/CommandTexts.h"
+#include "ui/DesktopIntegration.h"
 #include "ui/Dialogs.h"
 #include "ui/FileFolders.h"
+#include "ui/Language.h"
+#include "ui/Splash.h"
 #include "ui/TextKeys.h"
 #include "ui/TextureFolders.h"
 #include "ui/ToolIcons.h"
@@ -39,6 +44,16 @@ namespace kinovela::ui {
 namespace {
 
 constexpr int kRecentCount = 4;
+
+// The menu bar's titles, translated in the "Menu" context.
+constexpr const char* kFileMenu = QT_TRANSLATE_NOOP("Menu", "ﾌｧｲﾙ(&F)");
+constexpr const char* kEditMenu = QT_TRANSLATE_NOOP("Menu", "編集(&E)");
+constexpr const char* kMouseMenu = QT_TRANSLATE_NOOP("Menu", "操作(&O)");
+constexpr const char* kTransformMenu = QT_TRANSLATE_NOOP("Menu", "変形(&T)");
+constexpr const char* kControlMenu = QT_TRANSLATE_NOOP("Menu", "制御(&C)");
+constexpr const char* kSettingsMenu = QT_TRANSLATE_NOOP("Menu", "設定(&S)");
+constexpr const char* kViewMenu = QT_TRANSLATE_NOOP("Menu", "表示(&V)");
+constexpr const char* kHelpMenu = QT_TRANSLATE_NOOP("Menu", "ﾍﾙﾌﾟ(&H)");
 // Longer dropped paths are passed over, as the drop buffer always was.
 constexpr int kMaxDroppedPath = 511;
 // How long a passing remark stays in the status bar.
@@ -98,13 +113,18 @@ QString RunFileDialog(QWidget* parent, bool save, const QString& caption, const 
 
 }  // namespace
 
-MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable& options)
-    : m_doc(doc), m_options(options), m_saveAs(options, *this)
+MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable& options, const WindowStartUp& startUp)
+    : m_doc(doc), m_options(options), m_saveAs(options, *this), m_language(startUp.language)
 {
     setAcceptDrops(true);
+    setWindowIcon(QIcon(QStringLiteral(":/kinovela/kinovela.png")));
     // Text fields of every window keep their editing keys.
     qApp->installEventFilter(new TextEditingKeys(this));
     CreateStatusBar();
+
+    // The language is set up before anything with texts is made: the
+    // control bar keeps the language it is made in until the next start.
+    if (m_language) m_language->SetUp(doc.Scene().m_language);
 
     // The control bar is made before the view, which writes into it.
     m_controlBar = new ControlBar(doc, this);
@@ -141,13 +161,13 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
     };
 
     m_chooseOpenPath = [this] {
-        return RunFileDialog(this, false, Caption(ID_FILE_OPEN).section('(', 0, 0), QString::fromUtf8(kOpenFilter),
+        return RunFileDialog(this, false, PlainCaption(Caption(ID_FILE_OPEN)), Tr("Texts", kOpenFilter),
                              DialogStartFolder(QString::fromStdString(m_doc.PathName())));
     };
     m_chooseSavePath = [this] {
         // A scene with a file offers that file.
         const QString file = QString::fromStdString(m_doc.PathName());
-        return RunFileDialog(this, true, Caption(ID_FILE_SAVE_AS).section('(', 0, 0), QString::fromUtf8(kSaveFilter),
+        return RunFileDialog(this, true, PlainCaption(Caption(ID_FILE_SAVE_AS)), Tr("Texts", kSaveFilter),
                              file.isEmpty() ? DialogStartFolder(file) : file);
     };
     m_showMessage = [this](const QString& text) { QMessageBox::warning(this, "Kinovela", text); };
@@ -170,10 +190,19 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
     m_askToSave = [this](const QString& text) {
         return QMessageBox::question(this, "Kinovela", text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     };
+    m_openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    m_showAbout = [this] {
+        CAboutDlg about(this);
+        about.exec();
+    };
+    m_helpFolder = HelpFolder();
+    m_userDataFolder = UserDataFolder();
+    LoadRecent();
 
     doc.m_autoKey = ReadSetting(kAutoKeySetting, false).toBool();
     CreateActions();
     CreateMenus();
+    RebuildRecentMenu();  // the files of the last run
     CreateToolBars();
     SelectOpenGL();
 
@@ -188,7 +217,7 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
             m_progress = std::make_unique<QProgressDialog>(this);
             m_progress->setWindowModality(Qt::WindowModal);
             if (m_workCancellable)
-                m_progress->setCancelButtonText(QString::fromUtf8(kCancelCaption));
+                m_progress->setCancelButtonText(Tr("Texts", kCancelCaption));
             else
                 m_progress->setCancelButton(nullptr);
             m_progress->setMinimumDuration(m_progressDelay);
@@ -220,6 +249,7 @@ MainWindow::MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable&
     m_doc.AddView(&m_hints);
     UpdateActions();
     UpdateTitle();
+    if (startUp.splash) CSplashWnd::Show(this);
 }
 
 MainWindow::Work::Work(MainWindow& window, bool cancellable)
@@ -259,17 +289,21 @@ MainWindow::~MainWindow()
     m_doc.SetSaveAsHandler(nullptr);
 }
 
+void MainWindow::ApplyTexts(QAction* a, int id) const
+{
+    a->setText(Caption(id));
+    a->setStatusTip(Prompt(id));
+    a->setToolTip(Tip(id));
+}
+
 QAction* MainWindow::Add(int id, std::function<void()> run, bool checkable)
 {
-    auto* a = new QAction(Caption(id), this);
+    auto* a = new QAction(this);
+    ApplyTexts(a, id);
     a->setData(id);
     a->setShortcut(Shortcut(id));
     a->setShortcutContext(Qt::WindowShortcut);
     a->setCheckable(checkable);
-    if (const CommandText* t = FindCommandText(id)) {
-        a->setStatusTip(QString::fromUtf8(t->prompt));
-        a->setToolTip(QString::fromUtf8(t->tip));
-    }
     const QIcon icon = ToolIcon(id);
     if (!icon.isNull()) a->setIcon(icon);
     connect(a, &QAction::triggered, this, [this, a, run] {
@@ -353,10 +387,10 @@ void MainWindow::CreateActions()
     Add(ID_CAMERA_RESET, [&d] { d.OnCameraReset(); });
     Add(ID_BACKGROUND, [this] { OnBackground(); });
     Add(ID_TEXTURE_FOLDERS, [this] { OnTextureFolders(); });
-    // Settings storage and the English resources come with the start-up
-    // work; until then their items are shown but cannot be chosen.
-    Add(ID_DELETE_REGISTRY, [] {})->setEnabled(false);
-    Add(ID_ENGLISH, [] {})->setEnabled(false);
+    Add(ID_DELETE_REGISTRY, [this] { OnRemoveRegistration(); });
+    // Without a language to switch (a window made on its own, as in the
+    // tests) the item is shown but cannot be chosen.
+    Add(ID_ENGLISH, [this] { OnSwitchLanguage(); })->setEnabled(m_language != nullptr);
 
     Add(ID_RENDER_OPENGL, [this] { SelectOpenGL(); }, true);
     Add(ID_RENDER_DIRECTX, [this] {
@@ -364,7 +398,7 @@ void MainWindow::CreateActions()
             m_rendererMode = 1;
             m_view->SetRendererMode(1);
         } else {
-            ShowMessage(kNoDirect3D);
+            ShowMessage(Tr("Texts", kNoDirect3D).toStdString());
             SelectOpenGL();
         }
     }, true);
@@ -377,13 +411,9 @@ void MainWindow::CreateActions()
     }, true);
     Add(ID_VIEW_STATUS_BAR, [this] { statusBar()->setVisible(!statusBar()->isVisible()); }, true);
 
-    Add(ID_HELP_INDEX, [] {})->setEnabled(false);
-    Add(ID_HOME_PAGE, [] { QDesktopServices::openUrl(QUrl(QString::fromUtf8(kHomePage))); });
-    Add(ID_APP_ABOUT, [this] {
-        QMessageBox::about(this, Caption(ID_APP_ABOUT).section('(', 0, 0),
-                           QString("Kinovela %1\nMetasequoia のモデルのためのキーフレーム アニメーション エディタ")
-                               .arg(QCoreApplication::applicationVersion()));
-    });
+    Add(ID_HELP_INDEX, [this] { OnHelp(); });
+    Add(ID_HOME_PAGE, [this] { m_openUrl(QUrl(QString::fromUtf8(kHomePage))); });
+    Add(ID_APP_ABOUT, [this] { m_showAbout(); });
 
     Add(ID_MODEL_ADD, [this] { m_tree->OnAddModel(); });
     Add(ID_MODEL_DELETE, [this] { m_tree->OnDeleteModel(); });
@@ -404,7 +434,8 @@ void MainWindow::CreateActions()
 void MainWindow::CreateMenus()
 {
     auto menu = [this](const char* title, std::initializer_list<int> ids) {
-        QMenu* m = menuBar()->addMenu(QString::fromUtf8(title));
+        QMenu* m = menuBar()->addMenu(Tr("Menu", title));
+        m_menus.emplace_back(m, title);
         for (int id : ids) {
             if (id == 0)
                 m->addSeparator();
@@ -418,25 +449,57 @@ void MainWindow::CreateMenus()
         connect(m, &QMenu::aboutToShow, this, [this] { UpdateActions(); });
         return m;
     };
-    m_fileMenu = menu("ﾌｧｲﾙ(&F)", {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0, ID_FILE_MRU, 0,
-                                     ID_APP_EXIT});
-    menu("編集(&E)", {ID_EDIT_UNDO, ID_EDIT_REDO, 0, ID_COPY_ANIMATION, ID_PASTE_ANIMATION});
-    menu("操作(&O)", {ID_MOUSE_CAMERA, ID_MOUSE_MODEL});
-    menu("変形(&T)", {ID_MODE_MOVE, ID_MODE_ROTATE, ID_MODE_SCALE});
-    menu("制御(&C)", {ID_PLAY, ID_STOP, ID_NEXT_FRAME, ID_PREV_FRAME, ID_NEXT_KEY, ID_PREV_KEY, ID_FIRST_FRAME,
+    m_fileMenu =
+        menu(kFileMenu, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0, ID_FILE_MRU, 0, ID_APP_EXIT});
+    menu(kEditMenu, {ID_EDIT_UNDO, ID_EDIT_REDO, 0, ID_COPY_ANIMATION, ID_PASTE_ANIMATION});
+    menu(kMouseMenu, {ID_MOUSE_CAMERA, ID_MOUSE_MODEL});
+    menu(kTransformMenu, {ID_MODE_MOVE, ID_MODE_ROTATE, ID_MODE_SCALE});
+    menu(kControlMenu, {ID_PLAY, ID_STOP, ID_NEXT_FRAME, ID_PREV_FRAME, ID_NEXT_KEY, ID_PREV_KEY, ID_FIRST_FRAME,
                       ID_LAST_FRAME, 0, ID_KEY_DIALOG, ID_KEY_ADD, ID_KEY_ADD_ALL, ID_KEY_DELETE, ID_KEY_DELETE_ALL,
                       ID_AUTO_KEY, 0, ID_INSERT_FRAMES, ID_DELETE_FRAMES});
-    menu("設定(&S)", {ID_SMOOTH, ID_CAMERA_RESET, ID_BACKGROUND, ID_TEXTURE_FOLDERS, 0, ID_DELETE_REGISTRY, 0,
+    menu(kSettingsMenu, {ID_SMOOTH, ID_CAMERA_RESET, ID_BACKGROUND, ID_TEXTURE_FOLDERS, 0, ID_DELETE_REGISTRY, 0,
                       ID_ENGLISH});
-    menu("表示(&V)", {ID_RENDER_OPENGL, ID_RENDER_DIRECTX, 0, ID_FRAME_ALL, ID_FRAME_SELECTED, 0, ID_VIEW_TOOLBAR,
+    menu(kViewMenu, {ID_RENDER_OPENGL, ID_RENDER_DIRECTX, 0, ID_FRAME_ALL, ID_FRAME_SELECTED, 0, ID_VIEW_TOOLBAR,
                       ID_VIEW_CONTROL_TOOLBAR, ID_VIEW_STATUS_BAR});
-    menu("ﾍﾙﾌﾟ(&H)", {ID_HELP_INDEX, 0, ID_HOME_PAGE, 0, ID_APP_ABOUT});
+    menu(kHelpMenu, {ID_HELP_INDEX, 0, ID_HOME_PAGE, 0, ID_APP_ABOUT});
+}
+
+void MainWindow::SwitchMenus()
+{
+    // Menus, their items and the tool bars' tips share the actions: one
+    // pass puts them all in the current language. The control bar and
+    // windows already open keep theirs.
+    for (const auto& [menu, title] : m_menus) menu->setTitle(Tr("Menu", title));
+    for (const auto& [id, action] : m_actions) ApplyTexts(action, id);
+    NameToolBars();
+    if (m_recentPlaceholder) m_recentPlaceholder->setText(Caption(ID_FILE_MRU));
+    RebuildRecentMenu();
+    UpdateTitle();
+}
+
+void MainWindow::OnSwitchLanguage()
+{
+    if (m_language && m_language->Switch(m_doc.Scene().m_language)) SwitchMenus();
+}
+
+void MainWindow::OnHelp()
+{
+    // The manual in the language the menus show; a missing page or no
+    // program to show it gets no message of ours.
+    const bool japanese = !m_language || !m_language->EnglishShown();
+    m_openUrl(QUrl::fromLocalFile(HelpIndex(m_helpFolder, japanese)));
+}
+
+void MainWindow::OnRemoveRegistration()
+{
+    UnregisterForUser(m_userDataFolder);
+    m_showMessage(Tr("Texts", kRegistrationRemoved));
 }
 
 void MainWindow::CreateToolBars()
 {
     auto bar = [this](const char* name, std::initializer_list<int> ids) {
-        auto* b = new QToolBar(QString::fromUtf8(name), this);
+        auto* b = new QToolBar(this);
         b->setObjectName(name);
         b->setIconSize(QSize(16, 15));
         b->setAllowedAreas(Qt::AllToolBarAreas);
@@ -458,6 +521,15 @@ void MainWindow::CreateToolBars()
                                               ID_NEXT_FRAME, ID_NEXT_KEY, ID_LAST_FRAME, 0, ID_KEY_DIALOG, ID_KEY_ADD,
                                               ID_KEY_ADD_ALL, ID_KEY_DELETE, ID_KEY_DELETE_ALL, ID_AUTO_KEY, 0,
                                               ID_INSERT_FRAMES, ID_DELETE_FRAMES});
+    NameToolBars();
+}
+
+void MainWindow::NameToolBars()
+{
+    // The names the tool bars' own pop-up lists them by: those of the View
+    // menu's items that show and hide them.
+    m_mainToolBar->setWindowTitle(PlainCaption(Caption(ID_VIEW_TOOLBAR)));
+    m_controlToolBar->setWindowTitle(PlainCaption(Caption(ID_VIEW_CONTROL_TOOLBAR)));
 }
 
 void MainWindow::CreateStatusBar()
@@ -518,7 +590,7 @@ QString MainWindow::DocumentName() const
 {
     // The full path of the scene's file, or the untitled name.
     const QString path = QString::fromStdString(m_doc.PathName());
-    return path.isEmpty() ? QString::fromUtf8(kUntitled) : path;
+    return path.isEmpty() ? Tr("Texts", kUntitled) : path;
 }
 
 void MainWindow::UpdateTitle()
@@ -560,7 +632,7 @@ bool MainWindow::SaveModified()
 {
     if (!m_doc.IsModified()) return true;
     const QString name = QFileInfo(DocumentName()).fileName();
-    const int answer = m_askToSave(QString("%1 への変更を保存しますか?").arg(name));
+    const int answer = m_askToSave(Tr("Texts", kSaveChanges).arg(name));
     if (answer == QMessageBox::Cancel) return false;
     if (answer == QMessageBox::No) return true;
     const DocResult r = SaveDocument(false);
@@ -584,7 +656,36 @@ void MainWindow::AddRecent(const QString& path)
     m_recent.removeAll(full);
     m_recent.prepend(full);
     while (m_recent.size() > kRecentCount) m_recent.removeLast();
+    SaveRecent();
     RebuildRecentMenu();
+}
+
+void MainWindow::RemoveRecent(const QString& path)
+{
+    if (m_recent.removeAll(path) == 0) return;
+    SaveRecent();
+    RebuildRecentMenu();
+}
+
+void MainWindow::LoadRecent()
+{
+    QSettings settings(kSettingsOrganisation, kSettingsApplication);
+    settings.beginGroup(kRecentFilesGroup);
+    m_recent.clear();
+    for (int i = 1; i <= kRecentCount; ++i) {
+        const QString file = settings.value(QString("File%1").arg(i)).toString();
+        if (!file.isEmpty() && !m_recent.contains(file)) m_recent << file;
+    }
+}
+
+void MainWindow::SaveRecent() const
+{
+    // A batch run is not the user's work.
+    if (m_batch) return;
+    QSettings settings(kSettingsOrganisation, kSettingsApplication);
+    settings.remove(kRecentFilesGroup);
+    settings.beginGroup(kRecentFilesGroup);
+    for (int i = 0; i < m_recent.size(); ++i) settings.setValue(QString("File%1").arg(i + 1), m_recent[i]);
 }
 
 void MainWindow::RebuildRecentMenu()
@@ -600,18 +701,18 @@ void MainWindow::RebuildRecentMenu()
         // An "&" in the path is a letter, not a mnemonic.
         auto* a = new QAction(QString("&%1 %2").arg(i + 1).arg(QString(m_recent[i]).replace('&', "&&")), m_recentMenu);
         a->setProperty("recent", i);
-        a->setStatusTip(QString::fromUtf8(FindCommandText(ID_FILE_MRU)->prompt));
+        a->setStatusTip(Prompt(ID_FILE_MRU));
         const QString path = m_recent[i];
         connect(a, &QAction::triggered, this, [this, path] {
             // Unlike the open dialog, a recent file asks before the scene
-            // is replaced.
-            if (SaveModified()) OpenFile(path);
+            // is replaced. One that can no longer be read leaves the list.
+            if (SaveModified() && !OpenFile(path)) RemoveRecent(path);
         });
         m_recentMenu->insertAction(m_recentPlaceholder, a);
     }
 }
 
-void MainWindow::OpenFile(const QString& path)
+bool MainWindow::OpenFile(const QString& path)
 {
     const Work work(*this, true);
     // A name from the command line may be relative; the title and the
@@ -621,6 +722,7 @@ void MainWindow::OpenFile(const QString& path)
     ShowResult(r);
     if (r.ok && QFileInfo(full).suffix().compare("kvl", Qt::CaseInsensitive) == 0) AddRecent(full);
     UpdateTitle();
+    return r.ok;
 }
 
 void MainWindow::OnNew()
@@ -711,14 +813,14 @@ void MainWindow::FrameView(bool selectedOnly)
 {
     const float aspect = static_cast<float>(m_view->width()) / static_cast<float>(std::max(1, m_view->height()));
     if (m_doc.OnFrameView(selectedOnly, aspect) == CKinoDoc::FrameResult::TooDeep)
-        statusBar()->showMessage(QString::fromUtf8(msg::kTooDeepToFrame), kNoteMilliseconds);
+        statusBar()->showMessage(QString::fromStdString(UserText(msg::kTooDeepToFrame)), kNoteMilliseconds);
 }
 
 void MainWindow::OnBackground()
 {
     const std::uint32_t c = m_doc.Scene().m_background;
     const QColor initial(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF));
-    const QColor chosen = QColorDialog::getColor(initial, this, Caption(ID_BACKGROUND).section('(', 0, 0));
+    const QColor chosen = QColorDialog::getColor(initial, this, PlainCaption(Caption(ID_BACKGROUND)));
     if (!chosen.isValid()) return;
     m_doc.OnBackground(static_cast<std::uint32_t>(chosen.red()) | static_cast<std::uint32_t>(chosen.green()) << 8 |
                        static_cast<std::uint32_t>(chosen.blue()) << 16);

@@ -9,10 +9,13 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QToolBar>
+#include <QUrl>
 
 #include <functional>
 #include <map>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "document/ExportDispatch.h"
 #include "document/ExportOptions.h"
@@ -27,9 +30,21 @@ class QProgressDialog;
 
 namespace kinovela::ui {
 
+class Language;
+
+// What the application hands the main window as it is made.
+struct WindowStartUp {
+    // The interface language, set up while the window is made (before the
+    // control bar, which keeps the language it is made in) and switched by
+    // the language command; null: the built-in Japanese, and no switch.
+    Language* language = nullptr;
+    // Shows the splash window while the window is made.
+    bool splash = false;
+};
+
 class MainWindow final : public QMainWindow, public IExportUi {
 public:
-    MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable& options);
+    MainWindow(CKinoDoc& doc, FrameRateMeter& meter, ExportOptionsTable& options, const WindowStartUp& startUp = {});
     ~MainWindow() override;
 
     // Long document work: reading, writing, exporting. While any is alive
@@ -60,8 +75,9 @@ public:
 
     // Dropped files: each .mqo is added, a .kvl opens and ends the drop.
     void DropFiles(const QStringList& paths);
-    // Opens a .kvl or adds a .mqo, as the open command does (no question).
-    void OpenFile(const QString& path);
+    // Opens a .kvl or adds a .mqo, as the open command does (no question);
+    // false when the file could not be read.
+    bool OpenFile(const QString& path);
     // Runs the command `id` as its menu item would; false for an unknown or
     // disabled command.
     bool RunCommand(int id);
@@ -76,7 +92,11 @@ public:
     QToolBar* ControlToolBar() { return m_controlToolBar; }
     int RendererMode() const { return m_rendererMode; }
     SaveAsDispatcher& SaveAs() { return m_saveAs; }
+    // The last four scene files opened or saved, the latest first; kept in
+    // the settings between runs (not by a batch run).
     const QStringList& RecentFiles() const { return m_recent; }
+    // Puts the menus' and tool bars' texts in the current language.
+    void SwitchMenus();
 
     // IExportUi
     std::optional<std::string> ChooseSavePath() override;
@@ -93,6 +113,15 @@ public:
     std::function<void(const QString&)> m_showMessage;
     // A question whose default answer is yes; true for yes.
     std::function<bool(const QString&)> m_askYesNo;
+    // Opens a page of the help or a web address with the desktop's program
+    // for it; no message of ours when that fails.
+    std::function<void(const QUrl&)> m_openUrl;
+    // The About box, shown modally.
+    std::function<void()> m_showAbout;
+    // Where the help pages are (the program's help/ folder) and where the
+    // per-user desktop registration is (the user's data folder).
+    QString m_helpFolder;
+    QString m_userDataFolder;
     // The texture folders dialog: edits the list, false for Cancel.
     std::function<bool(QStringList&)> m_editTextureFolders;
     // Whether the view made its Direct3D preview (the software device).
@@ -133,7 +162,16 @@ private:
     // The drop's files, as one piece of work.
     void DropPaths(const QStringList& paths);
     void AddRecent(const QString& path);
+    void RemoveRecent(const QString& path);
+    void LoadRecent();
+    void SaveRecent() const;
     void RebuildRecentMenu();
+    // The texts of one command's action in the current language.
+    void ApplyTexts(QAction* action, int id) const;
+    void NameToolBars();
+    void OnHelp();
+    void OnSwitchLanguage();
+    void OnRemoveRegistration();
     void SelectOpenGL();
     void NextPane(bool forward);
 
@@ -160,6 +198,9 @@ private:
     QToolBar* m_controlToolBar = nullptr;
     QLabel* m_ratePane = nullptr;
     QMenu* m_fileMenu = nullptr;
+    // The menu bar's menus and their built-in titles.
+    std::vector<std::pair<QMenu*, const char*>> m_menus;
+    Language* m_language = nullptr;
     QMenu* m_recentMenu = nullptr;
     QAction* m_recentPlaceholder = nullptr;
     QStringList m_recent;

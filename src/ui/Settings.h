@@ -7,5 +7,8 @@ namespace kinovela::ui {
 
 inline constexpr const char* kSettingsOrganisation = "Kinovela Application";
 inline constexpr const char* kSettingsApplication = "Kino";
+// The last four scene files, "File1" the latest (the group the original's
+// framework kept them in).
+inline constexpr const char* kRecentFilesGroup = "Recent File List";
 
 }  // namespace kinovela::ui

@@ -10,19 +10,23 @@
 #include <QSettings>
 #include <QVBoxLayout>
 
+#include "ui/Tr.h"
+
 namespace kinovela::ui {
 
 namespace {
 
-constexpr const char* kTitle = "テクスチャ フォルダ";
-constexpr const char* kExplanation =
+// Translated in the "TextureFolders" context.
+constexpr const char* kTitle = QT_TRANSLATE_NOOP("TextureFolders", "テクスチャ フォルダ");
+constexpr const char* kExplanation = QT_TRANSLATE_NOOP(
+    "TextureFolders",
     "テクスチャの画像は、このフォルダを上から順に探したあと、プログラムの TEXTURE フォルダ、"
-    "開いたファイルのフォルダとその TEXTURE フォルダで探します。";
-constexpr const char* kAdd = "追加(&A)...";
-constexpr const char* kRemove = "削除(&D)";
-constexpr const char* kUp = "上へ(&U)";
-constexpr const char* kDown = "下へ(&N)";
-constexpr const char* kChooseFolder = "テクスチャ フォルダの追加";
+    "開いたファイルのフォルダとその TEXTURE フォルダで探します。");
+constexpr const char* kAdd = QT_TRANSLATE_NOOP("TextureFolders", "追加(&A)...");
+constexpr const char* kRemove = QT_TRANSLATE_NOOP("TextureFolders", "削除(&D)");
+constexpr const char* kUp = QT_TRANSLATE_NOOP("TextureFolders", "上へ(&U)");
+constexpr const char* kDown = QT_TRANSLATE_NOOP("TextureFolders", "下へ(&N)");
+constexpr const char* kChooseFolder = QT_TRANSLATE_NOOP("TextureFolders", "テクスチャ フォルダの追加");
 
 }  // namespace
 
@@ -59,9 +63,9 @@ QStringList FromPaths(const std::vector<std::string>& folders)
 
 CDlgTextureFolders::CDlgTextureFolders(const QStringList& folders, QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(QString::fromUtf8(kTitle));
+    setWindowTitle(Tr("TextureFolders", kTitle));
     auto* layout = new QVBoxLayout(this);
-    auto* explanation = new QLabel(QString::fromUtf8(kExplanation), this);
+    auto* explanation = new QLabel(Tr("TextureFolders", kExplanation), this);
     explanation->setWordWrap(true);
     layout->addWidget(explanation);
 
@@ -71,10 +75,10 @@ CDlgTextureFolders::CDlgTextureFolders(const QStringList& folders, QWidget* pare
     m_list->setMinimumWidth(420);
     row->addWidget(m_list, 1);
     auto* buttons = new QVBoxLayout;
-    m_add = new QPushButton(QString::fromUtf8(kAdd), this);
-    m_remove = new QPushButton(QString::fromUtf8(kRemove), this);
-    m_up = new QPushButton(QString::fromUtf8(kUp), this);
-    m_down = new QPushButton(QString::fromUtf8(kDown), this);
+    m_add = new QPushButton(Tr("TextureFolders", kAdd), this);
+    m_remove = new QPushButton(Tr("TextureFolders", kRemove), this);
+    m_up = new QPushButton(Tr("TextureFolders", kUp), this);
+    m_down = new QPushButton(Tr("TextureFolders", kDown), this);
     for (QPushButton* b : {m_add, m_remove, m_up, m_down}) {
         b->setAutoDefault(false);
         buttons->addWidget(b);
@@ -89,7 +93,7 @@ CDlgTextureFolders::CDlgTextureFolders(const QStringList& folders, QWidget* pare
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     m_chooseFolder = [this] {
-        return QFileDialog::getExistingDirectory(this, QString::fromUtf8(kChooseFolder), QDir::homePath());
+        return QFileDialog::getExistingDirectory(this, Tr("TextureFolders", kChooseFolder), QDir::homePath());
     };
     connect(m_add, &QPushButton::clicked, this, [this] {
         const QString folder = m_chooseFolder();

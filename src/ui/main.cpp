@@ -1,4 +1,11 @@
 // kinovela: the editor.
+//
+// Start-up, in order: the command line (--help and --version are answered
+// before anything needs a display); the settings (QSettings, "Kinovela
+// Application"/"Kino"); the one scene, frame state and document; the main
+// window, which sets up the language and shows the splash while it is made;
+// the files named on the command line; the window shown, accepting dropped
+// files; and the per-user desktop registration.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -6,53 +13,45 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
-#include <string_view>
 
+#include "common/UserTexts.h"
 #include "document/ExportOptions.h"
 #include "document/KinoDoc.h"
 #include "document/ViewInteraction.h"
+#include "ui/CommandLine.h"
+#include "ui/DesktopIntegration.h"
+#include "ui/Language.h"
 #include "ui/MainWindow.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: kinovela [--grab OUT.png] [--frame N] [--measure SECONDS] [FILE...]\n"
-    "  FILE             a .kvl scene opens, a .mqo document adds its models\n"
-    "  --grab OUT.png   draw the scene once, save the 3D view as a picture, quit\n"
-    "  --frame N        show frame N (clamped to the range) once the files are open\n"
-    "  --measure SECS   print the time to the first drawn frame, then play as\n"
-    "                   fast as the view draws for SECS and print the rate, quit\n"
-    "  --help           this text\n"
-    "  --version        the program's version\n"
-    "--grab and --measure print messages on standard error instead of showing\n"
-    "them, and go on.\n";
-
-// --help and --version answer before the application starts, so they work
-// without a display.
-bool AnswerBeforeStart(int argc, char** argv, int& status)
+// The core's messages through the translation in use.
+std::string TranslateForCore(const char* context, const char* source)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view a = argv[i];
-        if (a == "--grab" || a == "--measure" || a == "--frame") {
-            ++i;  // their value is not an option
-        } else if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
-            status = std::fflush(stdout) == 0 ? 0 : 1;
-            return true;
-        } else if (a == "--version") {
-            std::printf("Kinovela %d.%d\n", KINOVELA_VERSION_MAJOR, KINOVELA_VERSION_MINOR);
-            status = std::fflush(stdout) == 0 ? 0 : 1;
-            return true;
-        }
-    }
-    return false;
+    return QCoreApplication::translate(context, source).toStdString();
+}
+
+int Print(const QString& text, std::FILE* to)
+{
+    std::fputs(text.toLocal8Bit().constData(), to);
+    return std::fflush(to) == 0 ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (int status = 0; AnswerBeforeStart(argc, argv, status)) return status;
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const kinovela::ui::CommandLine line = kinovela::ui::ParseCommandLine(arguments);
+    if (!line.error.isEmpty()) {
+        Print("kinovela: " + line.error + "\n\n" + kinovela::ui::CommandLineHelp(), stderr);
+        return 2;
+    }
+    if (line.help) return Print(kinovela::ui::CommandLineHelp(), stdout);
+    if (line.version)
+        return Print(QString("Kinovela %1.%2\n").arg(KINOVELA_VERSION_MAJOR).arg(KINOVELA_VERSION_MINOR), stdout);
+
     QElapsedTimer sinceStart;
     sinceStart.start();
     // Fixed-function drawing needs a compatibility context: asking for 3.0
@@ -67,25 +66,13 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName("Kinovela");
     QApplication::setApplicationVersion(QString("%1.%2").arg(KINOVELA_VERSION_MAJOR).arg(KINOVELA_VERSION_MINOR));
+    // The desktop entry the window belongs to (its icon and name in docks).
+    QGuiApplication::setDesktopFileName("kinovela");
+    kinovela::SetTextTranslator(TranslateForCore);
 
-    // See kUsage. --grab serves thumbnails and checks, --measure the
-    // drawing-rate figures; nobody is there to answer a message box.
-    const QStringList args = QApplication::arguments();
-    QString grab;
-    double measureSeconds = 0;
-    int startFrame = -1;
-    QStringList files;
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == "--grab" && i + 1 < args.size())
-            grab = args[++i];
-        else if (args[i] == "--frame" && i + 1 < args.size())
-            startFrame = std::max(0, args[++i].toInt());
-        else if (args[i] == "--measure" && i + 1 < args.size())
-            measureSeconds = std::max(0.1, args[++i].toDouble());
-        else
-            files << args[i];
-    }
-    const bool batch = !grab.isEmpty() || measureSeconds > 0;
+    // --grab serves thumbnails and checks, --measure the drawing-rate
+    // figures; nobody is there to answer a message box.
+    const bool batch = line.Batch();
 
     // The window cannot work without its 3D view.
     if (const QString problem = kinovela::ui::OpenGLProblem(); !problem.isEmpty()) {
@@ -107,19 +94,30 @@ int main(int argc, char** argv)
     // The export options are kept for the run, shared by every document.
     kinovela::ExportOptionsTable exportOptions;
 
-    kinovela::ui::MainWindow window(doc, meter, exportOptions);
+    kinovela::ui::Language language;
+    kinovela::ui::WindowStartUp startUp;
+    startUp.language = &language;
+    startUp.splash = line.splash && !batch;
+    kinovela::ui::MainWindow window(doc, meter, exportOptions, startUp);
     if (batch) window.SetBatchMode();
     window.resize(1400, 900);
     window.showMaximized();
-    for (const QString& file : files) window.OpenFile(file);
-    if (startFrame >= 0) {
+    for (const QString& file : line.files) window.OpenFile(file);
+    if (line.frame >= 0) {
         scene.RecomputeAll(timeline);
-        timeline.m_current = std::min(startFrame, timeline.m_last);
+        timeline.m_current = std::min(line.frame, timeline.m_last);
         doc.UpdateAllViews(kinovela::kHintNavigated);
     }
+    // The desktop learns of the program (and of its file types) once the
+    // window is up; only files that changed are written.
+    if (!batch)
+        QTimer::singleShot(0, &window, [] {
+            kinovela::ui::RegisterForUser(kinovela::ui::UserDataFolder(), QCoreApplication::applicationFilePath());
+        });
+
     long frames = -1;
     QElapsedTimer playing;
-    if (measureSeconds > 0) {
+    if (line.measure > 0) {
         QObject::connect(window.View(), &QOpenGLWidget::frameSwapped, &window, [&] {
             if (frames++ >= 0) return;
             std::printf("first frame: %lld ms after start\n", static_cast<long long>(sinceStart.elapsed()));
@@ -128,7 +126,7 @@ int main(int argc, char** argv)
             window.Controls()->m_fps->setEditText("1000");
             doc.UpdateAllViews(kinovela::kHintPlay);
             playing.start();
-            QTimer::singleShot(static_cast<int>(measureSeconds * 1000), &window, [&] {
+            QTimer::singleShot(static_cast<int>(line.measure * 1000), &window, [&] {
                 const double seconds = static_cast<double>(playing.elapsed()) / 1000.0;
                 std::printf("playing: %.2f frames/s (%ld frames in %.2f s)\n", static_cast<double>(frames) / seconds,
                             frames, seconds);
@@ -139,11 +137,11 @@ int main(int argc, char** argv)
         });
     }
     int status = 0;
-    if (!grab.isEmpty()) {
+    if (!line.grab.isEmpty()) {
         QTimer::singleShot(1000, &window, [&] {
             const QImage picture = window.View()->grabFramebuffer();
-            if (picture.isNull() || !picture.save(grab)) {
-                std::fprintf(stderr, "kinovela: cannot save %s\n", grab.toLocal8Bit().constData());
+            if (picture.isNull() || !picture.save(line.grab)) {
+                std::fprintf(stderr, "kinovela: cannot save %s\n", line.grab.toLocal8Bit().constData());
                 status = 1;
             }
             // Nothing of the run is kept: leave without the save question.

@@ -16,6 +16,7 @@
 #include <optional>
 
 #include "TestUtil.h"
+#include "gui/WindowTestMain.h"
 #include "image/DibStream.h"
 #include "gui/WindowFixture.h"
 
@@ -209,23 +210,4 @@ TEST_F(Editor, ATexturedFaceShowsItsTexture)
 }  // namespace
 }  // namespace kinovela
 
-int main(int argc, char** argv)
-{
-    QSurfaceFormat format;
-    format.setVersion(2, 1);
-    format.setProfile(QSurfaceFormat::CompatibilityProfile);
-    format.setDepthBufferSize(24);
-    QSurfaceFormat::setDefaultFormat(format);
-    // The window's own file dialogs, as Qt draws them, so tests can type
-    // into them (a desktop's native dialog would be another process).
-    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-    // Settings go to a test folder, never the user's own.
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication app(argc, argv);
-    // The window keeps settings (the file dialogs' last folder): never the
-    // user's own.
-    const kinovela::test::TempDir settings;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(settings.Path().string()));
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return kinovela::test::RunWindowTests(argc, argv); }

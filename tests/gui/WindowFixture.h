@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QSettings>
 #include <QTest>
 
 #include <memory>
 
 #include "ui/MainWindow.h"
+#include "ui/Settings.h"
 
 namespace kinovela::test {
 
@@ -20,6 +22,8 @@ protected:
     void SetUp() override
     {
         clock.start();
+        // The recent files are kept between runs: each test starts with none.
+        QSettings(ui::kSettingsOrganisation, ui::kSettingsApplication).remove(ui::kRecentFilesGroup);
         window = std::make_unique<ui::MainWindow>(doc, meter, options);
         window->m_showMessage = [this](const QString& text) { messages << text; };
         window->m_askYesNo = [this](const QString& text) {

@@ -5,13 +5,14 @@
 #include <cstring>
 #include <span>
 
+#include "common/UserTexts.h"
 #include "image/DibStream.h"
 #include "image/Textures.h"
 
 namespace kinovela {
 
-const char* const kDirect3DCreateFailedMessage = "Direct3D の作成に失敗しました。";
-const char* const kDirect3DResizeFailedMessage = "リサイズに失敗しました。";
+const char* const kDirect3DCreateFailedMessage = KINOVELA_TEXT("Messages", "Direct3D の作成に失敗しました。");
+const char* const kDirect3DResizeFailedMessage = KINOVELA_TEXT("Messages", "リサイズに失敗しました。");
 
 namespace {
 
@@ -60,7 +61,7 @@ int Direct3DRenderer::InitDirect3D()
     m_matrixStack = MatrixStack{};
     m_direct3D = m_factory ? m_factory() : nullptr;
     if (!m_direct3D) {
-        Show(kDirect3DCreateFailedMessage);
+        Show(UserText(kDirect3DCreateFailedMessage));
         return -1;
     }
     soft::DisplayMode mode;
@@ -153,7 +154,7 @@ void Direct3DRenderer::ResizeDirect3D(int width, int height)
     if (!Succeeded(m_device->Reset(m_presentParameters))) {
         // The device keeps its old buffers and goes on drawing into them.
         m_presentParameters = m_device->Parameters();
-        Show(kDirect3DResizeFailedMessage);
+        Show(UserText(kDirect3DResizeFailedMessage));
     }
 }
 
