@@ -20,17 +20,44 @@ QString CommandLineHelp()
         "  --version        the program's version\n"
         "--grab and --measure print messages on standard error instead of showing\n"
         "them, and go on; they keep nothing of the run (recent files, desktop\n"
-        "registration).\n");
+        "registration).\n"
+        "Qt's own options (-platform, -style, -reverse...) are taken as well.\n");
 }
+
+namespace {
+
+// The options every Qt program takes (QGuiApplication and QApplication read
+// them from argv): they are Qt's, not errors of ours. Those with a value
+// take the next argument too.
+bool IsQtOption(const QString& argument, bool& takesValue)
+{
+    static const QStringList withValue{"platform", "platformpluginpath", "platformtheme", "plugin",
+                                       "qwindowgeometry", "qwindowicon", "qwindowtitle", "session",
+                                       "style", "stylesheet", "display", "geometry", "title", "name"};
+    static const QStringList flags{"reverse", "widgetcount", "nograb", "dograb", "sync"};
+    if (!argument.startsWith('-')) return false;
+    QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+    if (const qsizetype equals = name.indexOf('='); equals >= 0) {
+        takesValue = false;
+        return withValue.contains(name.left(equals)) || name.left(equals) == QLatin1String("qmljsdebugger");
+    }
+    takesValue = withValue.contains(name);
+    return takesValue || flags.contains(name);
+}
+
+}  // namespace
 
 CommandLine ParseCommandLine(const QStringList& arguments)
 {
     CommandLine line;
     QStringList rest;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
+        bool takesValue = false;
         // The parser knows no "/" options; a Windows user's habit is kept.
         if (i > 0 && arguments[i].compare(QLatin1String("/nosplash"), Qt::CaseInsensitive) == 0)
             line.splash = false;
+        else if (i > 0 && IsQtOption(arguments[i], takesValue))
+            i += takesValue ? 1 : 0;
         else
             rest << arguments[i];
     }

@@ -298,6 +298,10 @@ TEST(CommandLine, FilesSwitchesAndTheBatchOptions)
     EXPECT_FALSE(ParseCommandLine({"kinovela", "--frame", "x"}).error.isEmpty());
     EXPECT_FALSE(ParseCommandLine({"kinovela", "--grab"}).error.isEmpty());
     EXPECT_FALSE(ParseCommandLine({"kinovela", "--bogus"}).error.isEmpty());
+    // Qt's own options belong to the application object, not to us.
+    const ui::CommandLine qt = ParseCommandLine({"kinovela", "-platform", "offscreen", "a.kvl", "-style=fusion", "-reverse"});
+    EXPECT_TRUE(qt.error.isEmpty()) << qt.error.toStdString();
+    EXPECT_EQ(qt.files, QStringList{"a.kvl"});
     // After "--" a name that looks like an option is a file.
     EXPECT_EQ(ParseCommandLine({"kinovela", "--", "--odd.kvl"}).files, QStringList{"--odd.kvl"});
 }
