@@ -104,7 +104,9 @@ DocResult CKinoDoc::OnOpenDocument(const std::string& path)
         loaded.m_animClipboard = std::move(m_scene.m_animClipboard);
         loaded.m_background = m_scene.m_background;
         loaded.m_fov = m_scene.m_fov;
-        // The axis switches belong to the window's check boxes, not the file.
+        // The axis switches belong to the window's check boxes, not the
+        // file; the language to the window too (a switch reads it).
+        loaded.m_language = m_scene.m_language;
         loaded.m_axisX = m_scene.m_axisX;
         loaded.m_axisY = m_scene.m_axisY;
         loaded.m_axisZ = m_scene.m_axisZ;

@@ -72,6 +72,7 @@ TEST_F(Document, OpeningANativeFileReplacesTheScene)
     ASSERT_TRUE(doc.OnSaveDocument(kvl).ok);
     ASSERT_TRUE(doc.OnOpenDocument(mqo).ok);  // six models now
     view.Take();
+    scene.m_language = "English";  // the window's, not the file's
 
     const DocResult r = doc.OnOpenDocument(kvl);
     ASSERT_TRUE(r.ok) << r.message;
@@ -84,6 +85,7 @@ TEST_F(Document, OpeningANativeFileReplacesTheScene)
     EXPECT_FALSE(doc.GetState(ID_EDIT_UNDO).enabled);
     EXPECT_FALSE(doc.GetState(ID_EDIT_REDO).enabled);
     EXPECT_EQ(Pose(1, 5).m_position, CVector(1, 0, 0));
+    EXPECT_EQ(scene.m_language, "English");
 }
 
 TEST_F(Document, AFailedOpenLeavesTheSceneAsItWas)
