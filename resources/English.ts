@@ -815,7 +815,7 @@
     </message>
     <message>
         <source>操作(&amp;O)</source>
-        <translation>&amp;Mouse</translation>
+        <translation>M&amp;ouse</translation>
     </message>
     <message>
         <source>変形(&amp;T)</source>
@@ -823,7 +823,7 @@
     </message>
     <message>
         <source>制御(&amp;C)</source>
-        <translation>&amp;Animation</translation>
+        <translation>&amp;Control</translation>
     </message>
     <message>
         <source>設定(&amp;S)</source>
@@ -894,11 +894,11 @@
     </message>
     <message>
         <source>Kino3D&amp;x形式で保存</source>
-        <translation>Save as Kino3D&amp;x</translation>
+        <translation>Save as Kino3D Package</translation>
     </message>
     <message>
         <source>Kino3D&amp;xファイルへの書き出しに失敗しました。</source>
-        <translation>Writing the Kino3D&amp;x files failed.</translation>
+        <translation>Writing the Kino3D package files failed.</translation>
     </message>
     <message>
         <source>VRML97フォーマットで保存</source>
