@@ -7,6 +7,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <utility>
+
 #include "common/Paths.h"
 
 namespace kinovela::ui {
@@ -111,9 +113,23 @@ QString DesktopEntry(const QString& program, bool perUser)
     return entry;
 }
 
+namespace {
+
+// An entry without our mark was installed (cmake --install into the
+// user's own prefix) or written by the user: it registers the program
+// already, and its files are not ours to replace or remove.
+bool SomeoneElsesEntry(const QString& desktopFile)
+{
+    QFile entry(desktopFile);
+    return entry.open(QIODevice::ReadOnly) && !entry.readAll().contains(kOwnMark);
+}
+
+}  // namespace
+
 bool RegisterForUser(const QString& dataHome, const QString& program)
 {
     const RegistrationFiles files(dataHome);
+    if (SomeoneElsesEntry(files.desktopFile)) return false;
     bool changed = WriteIfChanged(files.desktopFile, DesktopEntry(program, true).toUtf8());
     changed |= WriteIfChanged(files.mimeFile, Resource(QStringLiteral(":/kinovela/kinovela-mime.xml")));
     changed |= WriteIfChanged(files.icon, Resource(QStringLiteral(":/kinovela/kinovela.svg")));
@@ -125,12 +141,19 @@ bool RegisterForUser(const QString& dataHome, const QString& program)
 void UnregisterForUser(const QString& dataHome)
 {
     const RegistrationFiles files(dataHome);
-    QFile entry(files.desktopFile);
-    if (entry.open(QIODevice::ReadOnly) && entry.readAll().contains(kOwnMark)) {
-        entry.close();
-        entry.remove();
+    if (SomeoneElsesEntry(files.desktopFile)) return;
+    QFile::remove(files.desktopFile);
+    // The types and icons go only while they are as we wrote them.
+    const std::pair<QString, const char*> ours[] = {{files.mimeFile, ":/kinovela/kinovela-mime.xml"},
+                                                    {files.icon, ":/kinovela/kinovela.svg"},
+                                                    {files.documentIcon, ":/kinovela/application-x-kinovela-scene.svg"}};
+    for (const auto& [path, resource] : ours) {
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly) && f.readAll() == Resource(QString::fromLatin1(resource))) {
+            f.close();
+            f.remove();
+        }
     }
-    for (const QString& f : {files.mimeFile, files.icon, files.documentIcon}) QFile::remove(f);
     UpdateDatabases(dataHome);
 }
 

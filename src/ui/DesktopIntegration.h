@@ -35,10 +35,13 @@ QString DesktopEntry(const QString& program, bool perUser);
 // .kvl and .mqo types and the icons under `dataHome`, then has the
 // desktop's databases brought up to date (update-desktop-database and
 // update-mime-database, when installed). Files that already hold the same
-// are left alone; true when something was written.
+// are left alone, and so is everything while the user's desktop entry is
+// not ours (an install into the user's own prefix); true when something
+// was written.
 bool RegisterForUser(const QString& dataHome, const QString& program);
-// Removes what RegisterForUser wrote (a desktop entry without the mark is
-// someone else's and stays) and brings the databases up to date.
+// Removes what RegisterForUser wrote and brings the databases up to date.
+// A desktop entry without the mark is someone else's: then nothing is
+// removed, nor are types or icons that differ from ours.
 void UnregisterForUser(const QString& dataHome);
 
 }  // namespace kinovela::ui

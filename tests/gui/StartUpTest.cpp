@@ -547,10 +547,22 @@ TEST_F(StartUp, TheRegistrationCommandRemovesWhatTheStartWrote)
     for (const QString& f : {files.desktopFile, files.mimeFile, files.icon, files.documentIcon})
         EXPECT_FALSE(QFileInfo::exists(f)) << f.toStdString();
 
-    // An entry the user (or a package) put there is not ours to remove.
-    test::WriteFile(files.desktopFile.toStdString(), "[Desktop Entry]\nType=Application\nName=Mine\nExec=mine\n");
+    // An install into the user's own prefix put its entry, types and icon
+    // there: a start leaves them as they are and the command removes none.
+    const std::string installed = ui::DesktopEntry("/home/u/.local/bin/kinovela", false).toStdString();
+    test::WriteFile(files.desktopFile.toStdString(), installed);
+    test::WriteFile(files.mimeFile.toStdString(), "<mime-info/>\n");
+    test::WriteFile(files.icon.toStdString(), "<svg/>\n");
+    EXPECT_FALSE(ui::RegisterForUser(home, program));
+    EXPECT_EQ(test::ReadFile(files.desktopFile.toStdString()), installed);
+    EXPECT_EQ(test::ReadFile(files.icon.toStdString()), "<svg/>\n");
     ui::UnregisterForUser(home);
-    EXPECT_TRUE(QFileInfo::exists(files.desktopFile));
+    for (const QString& f : {files.desktopFile, files.mimeFile, files.icon})
+        EXPECT_TRUE(QFileInfo::exists(f)) << f.toStdString();
+    // Without any entry, a type file that is not ours stays too.
+    QFile::remove(files.desktopFile);
+    ui::UnregisterForUser(home);
+    EXPECT_TRUE(QFileInfo::exists(files.mimeFile));
 }
 
 }  // namespace
