@@ -129,7 +129,15 @@ ControlBar::ControlBar(CKinoDoc& doc, QWidget* parent) : QWidget(parent), m_doc(
     m_fps->setInsertPolicy(QComboBox::NoInsert);
     m_fps->addItems({"1", "5", "10", "15", "30", "60", "100", "1000"});
     m_fps->setMinimumWidth(110);
-    row->addWidget(new QLabel(Tr("ControlBar", "現在のﾌﾚｰﾑ"), this));
+    // A caption with a little air before its field, which it names for
+    // screen readers.
+    const auto caption = [this](const QString& text, QWidget* field) {
+        auto* label = new QLabel(text, this);
+        label->setContentsMargins(0, 0, 4, 0);
+        label->setBuddy(field);
+        return label;
+    };
+    row->addWidget(caption(Tr("ControlBar", "現在のﾌﾚｰﾑ"), m_current));
     row->addWidget(m_current);
     m_keyMark = new QLabel(QString::fromUtf8(kCurrentKeyMark), this);
     m_keyMark->setObjectName("currentKeyMark");
@@ -141,10 +149,10 @@ ControlBar::ControlBar(CKinoDoc& doc, QWidget* parent) : QWidget(parent), m_doc(
     m_keyMark->hide();
     row->addWidget(m_keyMark);
     row->addSpacing(12);
-    row->addWidget(new QLabel(Tr("ControlBar", "最後のﾌﾚｰﾑ"), this));
+    row->addWidget(caption(Tr("ControlBar", "最後のﾌﾚｰﾑ"), m_last));
     row->addWidget(m_last);
     row->addSpacing(12);
-    row->addWidget(new QLabel(Tr("ControlBar", "1秒間のﾌﾚｰﾑ数"), this));
+    row->addWidget(caption(Tr("ControlBar", "1秒間のﾌﾚｰﾑ数"), m_fps));
     row->addWidget(m_fps);
     row->addStretch(1);
     grid->addLayout(row, 0, 2);
