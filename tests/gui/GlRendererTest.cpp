@@ -1,5 +1,5 @@
 // The OpenGL renderer's picking and list handling in a real context. Runs
-// under a virtual display (xvfb-run), like the editor.
+// under a virtual display (tests/gui/with-display), like the editor.
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-// The OpenGL preview (on the display's GL, llvmpipe under xvfb-run) and the
+// The OpenGL preview (on the display's GL, llvmpipe under a virtual display) and the
 // Direct3D preview on the software device draw the same scene, camera and
 // size alike: apart from edges, fewer than 2 % of the pixels may differ by
 // more than a small tolerance. On failure the test saves both pictures and

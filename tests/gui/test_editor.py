@@ -12,6 +12,7 @@ import unittest
 
 EDITOR = None
 SOURCE = None
+WITH_DISPLAY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "with-display")
 SAMPLE_SCENE = None
 
 
@@ -29,7 +30,7 @@ def pixels(path):
 class EditorTest(unittest.TestCase):
     def grab(self, *files):
         out = os.path.join(self.tmp, "view.png")
-        p = subprocess.run(["xvfb-run", "-a", "-s", "-screen 0 1600x1000x24", EDITOR, "--grab", out, *files],
+        p = subprocess.run([WITH_DISPLAY, EDITOR, "--grab", out, *files],
                            capture_output=True, timeout=120)
         self.assertEqual(p.returncode, 0, p.stderr.decode("utf-8", "replace"))
         return pixels(out)
@@ -63,7 +64,7 @@ class EditorTest(unittest.TestCase):
         self.assertGreater(seams, 20, "the dark seams of the panel texture")
 
     def run_editor(self, *args, env=None, timeout=60):
-        return subprocess.run(["xvfb-run", "-a", "-s", "-screen 0 1600x1000x24", EDITOR, *args],
+        return subprocess.run([WITH_DISPLAY, EDITOR, *args],
                               capture_output=True, timeout=timeout, env=env)
 
     def test_grab_prints_messages_and_goes_on(self):

@@ -19,6 +19,7 @@ import unittest
 
 BUILD = None
 SOURCE = None
+WITH_DISPLAY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "with-display")
 
 
 def wait_for(predicate, seconds=20.0):
@@ -85,7 +86,7 @@ class Installed(unittest.TestCase):
         folder = tempfile.mkdtemp(dir=self.tmp)
         document = shutil.copy(os.path.join(self.data, "samples", "robot_arm.mqo"), folder)
         env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(folder, "config"))
-        p = subprocess.run(["xvfb-run", "-a", "-s", "-screen 0 1600x1000x24", os.path.join(self.prefix, "bin", "kinovela"),
+        p = subprocess.run([WITH_DISPLAY, os.path.join(self.prefix, "bin", "kinovela"),
                             "--grab", os.path.join(folder, "view.png"), document], capture_output=True, env=env,
                            timeout=120)
         err = p.stderr.decode("utf-8", "replace")
@@ -109,7 +110,7 @@ class Installed(unittest.TestCase):
         env.pop("BROWSER", None)
         script = 'echo "$DISPLAY $XAUTHORITY" > "%s"; exec "$@"' % self.display_file
         self.editor = subprocess.Popen(
-            ["xvfb-run", "-a", "-s", "-screen 0 1600x1000x24", "sh", "-c", script, "sh",
+            [WITH_DISPLAY, "sh", "-c", script, "sh",
              os.path.join(self.prefix, "bin", "kinovela"), *args],
             env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, start_new_session=True)
         self.addCleanup(self.stop)
@@ -118,12 +119,17 @@ class Installed(unittest.TestCase):
             display, auth = f.read().split()
         self.x = dict(os.environ, DISPLAY=display, XAUTHORITY=auth)
         # Up once the window has its menu bar and has registered itself.
-        self.assertTrue(wait_for(lambda: self.windows(), 30), "no window")
+        if not wait_for(lambda: self.windows(), 60):
+            out, err = self.stop()
+            self.fail("no window:\n" + (out + err).decode("utf-8", "replace"))
 
     def stop(self):
         if self.editor.poll() is None:
             os.killpg(self.editor.pid, 15)
-        self.editor.communicate(timeout=30)
+        if self.editor.returncode is None or self.editor.stdout:
+            self.output = self.editor.communicate(timeout=30)
+            self.editor.stdout = self.editor.stderr = None
+        return self.output
 
     def xdotool(self, *args):
         return subprocess.run(["xdotool", *args], env=self.x, capture_output=True, timeout=30).stdout.decode()

@@ -26,6 +26,7 @@ from functools import partial
 from http.server import SimpleHTTPRequestHandler, ThreadingHTTPServer
 
 CLI = SOURCE = DUMP = WEB = EDITOR = None
+WITH_DISPLAY = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "gui", "with-display")
 
 
 def run(*args, cwd=None, timeout=600, env=None):
@@ -346,7 +347,7 @@ class Gltf(unittest.TestCase):
         # sanitizer build would report as leaks of the editor's.
         env = dict(os.environ, ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":detect_leaks=0")
         for picture, kvl in ((editor, scene), (empty, hidden)):
-            code, out, err = run("xvfb-run", "-a", "-s", "-screen 0 1600x1000x24", EDITOR, "--grab", picture,
+            code, out, err = run(WITH_DISPLAY, EDITOR, "--grab", picture,
                                  "--frame", "30", kvl, timeout=180, env=env)
             self.assertEqual(code, 0, out + err)
         width, height, grabbed = read_rgba(editor)
