@@ -124,11 +124,11 @@ class Installed(unittest.TestCase):
             self.fail("no window:\n" + (out + err).decode("utf-8", "replace"))
 
     def stop(self):
-        if self.editor.poll() is None:
-            os.killpg(self.editor.pid, 15)
-        if self.editor.returncode is None or self.editor.stdout:
+        """Ends the editor, once, and gives what it printed."""
+        if not hasattr(self, "output"):
+            if self.editor.poll() is None:
+                os.killpg(self.editor.pid, 15)
             self.output = self.editor.communicate(timeout=30)
-            self.editor.stdout = self.editor.stderr = None
         return self.output
 
     def xdotool(self, *args):
