@@ -119,7 +119,8 @@ class Installed(unittest.TestCase):
             display, auth = f.read().split()
         self.x = dict(os.environ, DISPLAY=display, XAUTHORITY=auth)
         # Up once the window has its menu bar and has registered itself.
-        if not wait_for(lambda: self.windows(), 60):
+        wait_for(lambda: self.windows() or self.editor.poll() is not None, 60)
+        if not self.windows():
             out, err = self.stop()
             self.fail("no window:\n" + (out + err).decode("utf-8", "replace"))
 
