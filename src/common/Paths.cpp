@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #ifndef KINOVELA_DATA_FROM_BIN
@@ -65,6 +66,13 @@ std::string NameAsPath(std::string_view name)
         else if (out[i] == '\\')
             out[i] = '/';
     }
+    return out;
+}
+
+std::string Utf8NameAsPath(std::string_view name)
+{
+    std::string out(name);
+    std::replace(out.begin(), out.end(), '\\', '/');
     return out;
 }
 

@@ -26,6 +26,10 @@ std::string ProgramTextureFolder();
 // becomes '/', except the second byte of a double-byte character, which
 // only looks like one ("ソ" is 0x83 0x5C).
 std::string NameAsPath(std::string_view name);
+// The same for a name in UTF-8, where a 0x5C byte is always '\' itself:
+// read as Shift_JIS, a UTF-8 character ending in a lead-byte value ("い" is
+// 0xE3 0x81 0x84) would keep the '\' after it.
+std::string Utf8NameAsPath(std::string_view name);
 
 // The file a material's texture name stands for: each of `firstFolders`,
 // then the program's TEXTURE folder (ProgramTextureFolder), then each of `extraFolders` and its

@@ -6,6 +6,7 @@
 #include "common/TextCodec.h"
 #include "document/DocumentMessages.h"
 #include "export/ExportFiles.h"
+#include "image/Textures.h"
 
 namespace kinovela {
 
@@ -28,7 +29,7 @@ std::vector<TextureCopy> TexturesLeftBehind(const CKinovela& scene, const std::s
     for (const CMaterial& m : scene.m_materials) {
         if (m.m_texture.empty() || m.m_imagePath.empty() || !seen.insert(m.m_texture).second) continue;
         if (FileNameInside(m.m_texture) != NameAsPath(m.m_texture)) continue;
-        if (FindTextureFile(m.m_texture, {folder.empty() ? "." : folder}, firstFolders).empty())
+        if (FindMaterialTexture(m, TextureSearch{firstFolders, {folder.empty() ? "." : folder}}).empty())
             copies.push_back({m.m_texture, m.m_imagePath});
     }
     return copies;
@@ -47,7 +48,9 @@ std::string CopyTexturesInto(const std::vector<TextureCopy>& copies, const std::
     ExportResult result;
     bool refused = false;
     for (const TextureCopy& c : copies)
-        if (!files.AddCopy("TEXTURE/" + FileNameInside(c.name), c.source, result)) {
+        // Under the name's UTF-8 spelling, as a Linux user reads it; the
+        // reopened scene finds it by that spelling.
+        if (!files.AddCopy("TEXTURE/" + FileNameInside(Utf8NameAsPath(Cp932ToUtf8(c.name))), c.source, result)) {
             refused = true;
             break;
         }

@@ -94,14 +94,26 @@ std::vector<std::string> TextureSearch::Folders() const
     return folders;
 }
 
+std::string TextureNameUtf8(const CMaterial& material)
+{
+    return material.m_textureUtf8.empty() ? Cp932ToUtf8(material.m_texture) : material.m_textureUtf8;
+}
+
+std::string FindMaterialTexture(const CMaterial& material, const TextureSearch& search)
+{
+    if (material.m_texture.empty()) return {};
+    std::string file = FindTextureFile(material.m_texture, search.documentFolders, search.firstFolders);
+    // Names are kept as Shift_JIS bytes; on Linux the file's name is UTF-8.
+    if (const std::string utf8 = TextureNameUtf8(material); file.empty() && utf8 != material.m_texture)
+        file = FindTextureFile(Utf8NameAsPath(utf8), search.documentFolders, search.firstFolders);
+    return file;
+}
+
 bool LoadMaterialTexture(CMaterial& material, const TextureSearch& search, MissingTexture* missing)
 {
     if (material.m_texture.empty()) return true;
     auto image = std::make_shared<DibStream>();
-    std::string file = FindTextureFile(material.m_texture, search.documentFolders, search.firstFolders);
-    // Names are kept as Shift_JIS bytes; on Linux the file's name is UTF-8.
-    if (const std::string utf8 = Cp932ToUtf8(material.m_texture); file.empty() && utf8 != material.m_texture)
-        file = FindTextureFile(utf8, search.documentFolders, search.firstFolders);
+    const std::string file = FindMaterialTexture(material, search);
     bool ok = !file.empty() && LoadImageFile(file, *image);
     if (ok && image->BitCount() != 32) ok = image->ChangeBitDepth(24);
     if (!ok) {

@@ -105,11 +105,13 @@ void LoaderMQO::CheckCount(const char* what, int announced, std::uint64_t read, 
              (read == 1 ? " was read" : " were read"));
 }
 
-std::string LoaderMQO::Name(std::string_view raw, const char* what)
+std::string LoaderMQO::Name(std::string_view raw, const char* what, bool* anyReplaced)
 {
+    if (anyReplaced) *anyReplaced = false;
     if (!m_utf8) return std::string(raw);
     std::size_t replaced = 0;
     std::string name = Utf8ToCp932(raw, &replaced);
+    if (anyReplaced) *anyReplaced = replaced > 0;
     if (replaced > 0)
         Warn(kNameReplaced, m_tokens.LineNumber(),
              std::string(what) + " \"" + EscapeControlCharacters(name) + "\": " +
@@ -233,7 +235,10 @@ bool LoaderMQO::ReadMaterials()
         auto text = [&](std::string& field, const char* name) {
             const int r = simple(name);
             if (r == 1) {
-                field = Name(t.Token(s + 2), "file name");
+                bool replaced = false;
+                field = Name(t.Token(s + 2), "file name", &replaced);
+                // The picture is still found by the name the document gave.
+                if (replaced && &field == &mat.m_texture) mat.m_textureUtf8 = std::string(t.Token(s + 2));
                 s += 4;
             }
             return r;

@@ -74,8 +74,9 @@ private:
     void Warn(WarningKind kind, std::uint64_t line, const std::string& text);
     void CheckCount(const char* what, int announced, std::uint64_t read, std::uint64_t line);
     // A name as the scene stores it: Shift_JIS, converted from UTF-8 in a
-    // document that says so.
-    std::string Name(std::string_view raw, const char* what);
+    // document that says so. `replaced` tells whether a character Shift_JIS
+    // cannot hold became '?'.
+    std::string Name(std::string_view raw, const char* what, bool* replaced = nullptr);
     void ReadCodePage();
 
     void ReadHeader();

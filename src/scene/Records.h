@@ -108,6 +108,11 @@ struct CMaterial {
     // Runtime only: never stored, so a scene moved to another folder finds
     // its pictures again on the next open.
     std::string m_imagePath;
+    // The texture's file name as a UTF-8 document spelled it, kept only when
+    // Shift_JIS could not hold all of it ('?' stands in m_texture for what
+    // it could not): the file on disk has the UTF-8 name. Runtime only, like
+    // m_imagePath; it serves to find the picture, never to write a name.
+    std::string m_textureUtf8;
 
     // Runtime state of the OpenGL renderer.
     unsigned m_glTexture = 0;

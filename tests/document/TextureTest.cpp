@@ -227,6 +227,42 @@ TEST_F(MissingTextures, SaveAsIntoAnotherFolderOffersToCopyThePictures)
     EXPECT_EQ(test::ReadFile(dir.File("fourth/TEXTURE/sub/deep.bmp")), "the user's own");
 }
 
+// Linux file names are UTF-8. A folder whose name ends in "い" (0xE3 0x81
+// 0x84: its last byte would pair with the '\' as Shift_JIS) and a name
+// Shift_JIS cannot hold ("é" became '?') are both found by the spelling
+// the document gave, and Save As copies them where the moved scene looks.
+TEST_F(MissingTextures, PicturesAreFoundAndCopiedByTheirUtf8Names)
+{
+    fs::create_directories(fs::u8path(dir.File("src/かわいい")));
+    WritePicture(fs::u8path(dir.File("src/かわいい/あ.bmp")).string());
+    WritePicture(fs::u8path(dir.File("src/café.bmp")).string());
+    test::WriteFile(mqo, "Metasequoia Document\nFormat Text Ver 1.1\nCodePage utf8\n"
+                         "Material 2 {\n\t\"a\" tex(\"かわいい\\あ.bmp\")\n\t\"b\" tex(\"café.bmp\")\n}\n" +
+                             test::MqoObject("m", "0 0 0\n1 0 0\n0 1 0", "3 V(0 1 2) M(0)\n3 V(0 1 2) M(1)"));
+    const DocResult opened = doc.OnOpenDocument(mqo);
+    ASSERT_TRUE(opened.ok) << opened.message;
+    EXPECT_TRUE(opened.missingTextures.empty()) << opened.missingTextures;
+    ASSERT_EQ(scene.m_materials.size(), 2u);
+    EXPECT_EQ(scene.m_materials[1].m_texture, "caf?.bmp");
+    for (const CMaterial& m : scene.m_materials) EXPECT_NE(m.m_image, nullptr) << m.m_texture;
+
+    ExportOptionsTable table;
+    AnsweringUi ui;
+    SaveAsDispatcher dispatcher(table, ui);
+    ui.path = dir.File("elsewhere/moved.kvl");
+    ASSERT_TRUE(dispatcher.SaveAs(doc).ok);
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_NE(ui.questions[0].find("かわいい\\あ.bmp\n  caf?.bmp"), std::string::npos) << ui.questions[0];
+    EXPECT_TRUE(fs::exists(fs::u8path(dir.File("elsewhere/TEXTURE/かわいい/あ.bmp"))));
+    EXPECT_TRUE(fs::exists(fs::u8path(dir.File("elsewhere/TEXTURE/caf?.bmp"))));
+
+    // The moved scene keeps only the stored names, and finds both.
+    const DocResult reopened = doc.OnOpenDocument(dir.File("elsewhere/moved.kvl"));
+    ASSERT_TRUE(reopened.ok) << reopened.message;
+    EXPECT_TRUE(reopened.missingTextures.empty()) << reopened.missingTextures;
+    for (const CMaterial& m : scene.m_materials) EXPECT_NE(m.m_image, nullptr) << m.m_texture;
+}
+
 TEST_F(MissingTextures, AnEditorExportTellsItsSkippedSideFilesOnce)
 {
     ASSERT_TRUE(doc.OnOpenDocument(mqo).ok);
