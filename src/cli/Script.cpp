@@ -415,7 +415,7 @@ void Interpreter::Register()
         // The options are kept for the next export of the format, as the
         // options dialog keeps them.
         *record = options;
-        ScriptResult::Export e{format, path, options, {}, std::make_shared<CKinovela>(scene), t};
+        ScriptResult::Export e{format, path, options, {}, std::make_shared<CKinovela>(scene.CopyWithoutHistory()), t};
         e.context.safeNames = safeNames;
         e.context.textureFirstFolders = doc.m_textureFolders;
         if (!doc.PathName().empty()) e.context.textureFolders.push_back(FolderOf(doc.PathName()));

@@ -458,6 +458,25 @@ void CKinovela::ClearHistory(CTimeline& t, bool rewind)
     if (rewind) t.m_current = 0;
 }
 
+CKinovela CKinovela::CopyWithoutHistory()
+{
+    UndoStack undo = std::move(m_undo);
+    UndoStack redo = std::move(m_redo);
+    struct Restore {
+        CKinovela& scene;
+        UndoStack& undo;
+        UndoStack& redo;
+        ~Restore()
+        {
+            scene.m_undo = std::move(undo);
+            scene.m_redo = std::move(redo);
+        }
+    } restore{*this, undo, redo};
+    CKinovela copy(*this);
+    copy.m_cleanIndex = -1;
+    return copy;
+}
+
 bool CKinovela::AtCleanState() const
 {
     if (m_cleanIndex < 0) return false;

@@ -142,6 +142,11 @@ public:
     bool MarkTopChanged();
     // Replaces the newest `count` steps by one that undoes them together.
     void GroupTop(std::size_t count);
+    // A copy of the scene as it stands, without the undo and redo history
+    // (which can hold far more than the scene: every deleted model). Not
+    // const because the history is set aside meanwhile; this scene is the
+    // same afterwards, even when the copy fails.
+    CKinovela CopyWithoutHistory();
 
 private:
     // Pushes a frame-list edit unless it changed nothing.

@@ -148,6 +148,32 @@ TEST_F(History, DeletingAModelKeepsItsMaterialsAndChildren)
     EXPECT_EQ(scene.m_hierarchyWalk, BuildHierarchyWalk(scene));
 }
 
+// A script's export works on a copy of the scene; the history (here a
+// deleted model on the redo side and an edit on the undo side) stays with
+// the scene it belongs to.
+TEST_F(History, ACopyForExportLeavesTheHistoryBehind)
+{
+    Load(0);
+    t.m_current = 5;
+    scene.SetPosition(t, {3, 0, 0});
+    doc.OnAddKey(false);
+    doc.DeleteSelectedModel();
+    doc.OnEditUndo();
+    ASSERT_FALSE(scene.m_undo.Empty());
+    ASSERT_FALSE(scene.m_redo.Empty());
+    const std::size_t undo = scene.m_undo.Size(), redo = scene.m_redo.Size();
+
+    const CKinovela copy = scene.CopyWithoutHistory();
+    EXPECT_TRUE(copy.m_undo.Empty());
+    EXPECT_TRUE(copy.m_redo.Empty());
+    EXPECT_TRUE(SerializeNativeFile(copy, t) == Bytes());
+    EXPECT_EQ(scene.m_undo.Size(), undo);
+    EXPECT_EQ(scene.m_redo.Size(), redo);
+    const std::string edited = Bytes();
+    doc.OnEditUndo();
+    EXPECT_FALSE(Bytes() == edited) << "the scene's own history still undoes";
+}
+
 TEST_F(History, RecordsHoldOnlyWhatChanged)
 {
     LongScene();
