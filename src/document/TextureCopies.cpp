@@ -29,7 +29,11 @@ std::vector<TextureCopy> TexturesLeftBehind(const CKinovela& scene, const std::s
     for (const CMaterial& m : scene.m_materials) {
         if (m.m_texture.empty() || m.m_imagePath.empty() || !seen.insert(m.m_texture).second) continue;
         if (FileNameInside(m.m_texture) != NameAsPath(m.m_texture)) continue;
-        if (FindMaterialTexture(m, TextureSearch{firstFolders, {folder.empty() ? "." : folder}}).empty())
+        // Looked for as the moved scene will: by the stored name alone (a
+        // document's UTF-8 spelling is not stored).
+        CMaterial stored;
+        stored.m_texture = m.m_texture;
+        if (FindMaterialTexture(stored, TextureSearch{firstFolders, {folder.empty() ? "." : folder}}).empty())
             copies.push_back({m.m_texture, m.m_imagePath});
     }
     return copies;

@@ -94,17 +94,14 @@ std::vector<std::string> TextureSearch::Folders() const
     return folders;
 }
 
-std::string TextureNameUtf8(const CMaterial& material)
-{
-    return material.m_textureUtf8.empty() ? Cp932ToUtf8(material.m_texture) : material.m_textureUtf8;
-}
-
 std::string FindMaterialTexture(const CMaterial& material, const TextureSearch& search)
 {
     if (material.m_texture.empty()) return {};
     std::string file = FindTextureFile(material.m_texture, search.documentFolders, search.firstFolders);
     // Names are kept as Shift_JIS bytes; on Linux the file's name is UTF-8.
-    if (const std::string utf8 = TextureNameUtf8(material); file.empty() && utf8 != material.m_texture)
+    const std::string utf8 =
+        material.m_textureUtf8.empty() ? Cp932ToUtf8(material.m_texture) : material.m_textureUtf8;
+    if (file.empty() && utf8 != material.m_texture)
         file = FindTextureFile(Utf8NameAsPath(utf8), search.documentFolders, search.firstFolders);
     return file;
 }

@@ -61,13 +61,10 @@ struct TextureReport {
     bool Empty() const { return missing.empty(); }
 };
 
-// The texture's name as the file system spells it: UTF-8, from the
-// document's own spelling when Shift_JIS could not hold it.
-std::string TextureNameUtf8(const CMaterial& material);
-
 // The file the material's texture name stands for: the stored Shift_JIS
-// name first, then its UTF-8 spelling (the name a file has on Linux).
-// Empty when neither is found.
+// name first, then its UTF-8 spelling (the name a file has on Linux; the
+// document's own spelling when Shift_JIS could not hold it). Empty when
+// neither is found.
 std::string FindMaterialTexture(const CMaterial& material, const TextureSearch& search);
 
 // Decodes the material's texture into m_image (converted to 24 bits unless

@@ -246,6 +246,9 @@ TEST_F(MissingTextures, PicturesAreFoundAndCopiedByTheirUtf8Names)
     EXPECT_EQ(scene.m_materials[1].m_texture, "caf?.bmp");
     for (const CMaterial& m : scene.m_materials) EXPECT_NE(m.m_image, nullptr) << m.m_texture;
 
+    // The document's spelling in the new folder is no help: the moved
+    // scene has only the stored name.
+    WritePicture(fs::u8path(dir.File("elsewhere/café.bmp")).string());
     ExportOptionsTable table;
     AnsweringUi ui;
     SaveAsDispatcher dispatcher(table, ui);
